@@ -1,0 +1,36 @@
+// qrm284 info: is the player there, which firmware does it run, which model is it.
+#include "portio.h"
+#include "tools/qrm284/commands.h"
+
+#include <cstdio>
+
+namespace qrm284 {
+
+namespace {
+
+int RunInfo() {
+    if (dll_fn_FindDeivce() != 0) {
+        return Fail("No player is connected.");
+    }
+    if (dll_fn_get_player_status() != 0) {
+        return Fail("The player is connected but cannot be reached over USB.");
+    }
+    // Room as the manager programs give it: version at 0, model at 29.
+    char text[42] = {};
+    if (dll_fn_get_player_version(text) != 0) {
+        return Fail("The player did not send a valid identification.");
+    }
+    std::printf("Player:   present\n");
+    std::printf("Firmware: %s\n", text);
+    std::printf("Model:    %s\n", text + 29);
+    return 0;
+}
+
+} // namespace
+
+void AddInfoCommand(CLI::App& app, int& exitStatus) {
+    CLI::App* info = app.add_subcommand("info", "Report the player's presence, firmware version and model.");
+    info->callback([&exitStatus] { exitStatus = RunInfo(); });
+}
+
+} // namespace qrm284

@@ -1,0 +1,17 @@
+// Finding the player in the operating system's list of present devices.
+#pragma once
+
+#include "platform/usb/usb_driver.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace usblink {
+
+// True when a USB-class device's instance ID holds "VID_0F9C" and the
+// "PID_xxxx" text of one of the product IDs, anywhere and in either order.
+bool IsPlayerListed(const std::vector<platform::usb::PresentDevice>& devices,
+                    std::span<const uint16_t> productIds);
+
+} // namespace usblink
