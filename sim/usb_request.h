@@ -12,6 +12,7 @@ enum class UsbStatus : uint32_t {
     TimeOut,       // an IN request found no data before its time-out
     NotAttached,   // the device is gone
     Stall,         // the endpoint refused the request
+    WouldBlock,    // an IN request that may not wait found no data (not recorded)
 };
 
 struct UsbRequest {
@@ -22,6 +23,9 @@ struct UsbRequest {
     uint32_t timeoutMs = 0;
     uint8_t* data = nullptr;
     uint32_t length = 0;
+    // False for hosts that keep requests pending themselves (the USB/IP server):
+    // an IN request without data then answers WouldBlock at once.
+    bool wait = true;
 };
 
 struct UsbResponse {

@@ -18,3 +18,23 @@ struct ClockHooks {
 void SetClockHooks(ClockHooks hooks);
 
 } // namespace platform
+
+namespace platform {
+
+struct SystemTime {
+    uint16_t year = 1980;
+    uint16_t month = 1;
+    uint16_t day = 1;
+    uint16_t hour = 0;
+    uint16_t minute = 0;
+    uint16_t second = 0;
+    uint16_t milliseconds = 0;
+};
+
+SystemTime GetSystemTime();   // UTC
+SystemTime GetLocalTime();
+
+// Fixes both times for tests; nullptr goes back to the real clock.
+void SetFixedTime(const SystemTime* time);
+
+} // namespace platform

@@ -12,7 +12,8 @@ uint32_t ToStatus(kvx512sim::UsbStatus status) {
     case kvx512sim::UsbStatus::TimeOut: return StatusTimeOut;
     case kvx512sim::UsbStatus::NotAttached: return StatusNoDevice;
     case kvx512sim::UsbStatus::Stall: return StatusStall;
-    case kvx512sim::UsbStatus::Failed: break;
+    case kvx512sim::UsbStatus::Failed:
+    case kvx512sim::UsbStatus::WouldBlock: break;
     }
     return StatusFailed;
 }

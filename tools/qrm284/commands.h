@@ -12,5 +12,6 @@ inline constexpr int ExitFailure = 1;
 int Fail(const char* sentence);
 
 void AddInfoCommand(CLI::App& app, int& exitStatus);
+void AddLsCommand(CLI::App& app, int& exitStatus);
 
 } // namespace qrm284

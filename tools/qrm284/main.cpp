@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitStatus = 0;
     qrm284::AddInfoCommand(app, exitStatus);
+    qrm284::AddLsCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

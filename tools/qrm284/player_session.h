@@ -1,0 +1,25 @@
+// What every storage subcommand does first: find the player, identify it,
+// and walk to a folder of a storage.
+#pragma once
+
+#include "portio.h"
+
+#include <memory>
+#include <string>
+
+namespace qrm284 {
+
+// Empty on success, else the sentence for the person.
+std::string ConnectToPlayer();
+
+// The name a person knows a record by: its long name, or its 8.3 name.
+std::string RecordName(const FileRecord& record);
+
+// Lists `path` ("/", "/Music/Live") of a storage into `image`, making each
+// folder on the way current. Empty on success, else the sentence.
+std::string ListFolder(int storage, const std::string& path, StorageImage& image);
+
+// A StorageImage is 64 KiB: keep it off the stack.
+std::unique_ptr<StorageImage> NewStorageImage();
+
+} // namespace qrm284
