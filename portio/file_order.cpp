@@ -12,14 +12,12 @@ extern "C" PORTIO_API int dll_fn_delete_file(int position, int storage) {
     }
     uint8_t payload[2];
     StoreBe16(payload, static_cast<uint16_t>(position));
-    if (!SendCommand(CurrentLink(), FormGroupCode, storage, 'E', payload, sizeof payload)) {
-        CloseCurrentLink();
-        return 5;
-    }
     Block reply{};
-    const bool read = ReadReply(CurrentLink(), reply);
+    if (const int failed = Exchange(FormGroupCode, storage, 'E', payload, sizeof payload, reply)) {
+        return failed;
+    }
     CloseCurrentLink();
-    return read && IsOkReply(reply.data()) ? 0 : 3;
+    return IsOkReply(reply.data()) ? 0 : 3;
 }
 
 extern "C" PORTIO_API int dll_fn_Replace_file(int first, int second, int storage) {
@@ -29,14 +27,9 @@ extern "C" PORTIO_API int dll_fn_Replace_file(int first, int second, int storage
     uint8_t payload[4];
     StoreBe16(payload, static_cast<uint16_t>(first));
     StoreBe16(payload + 2, static_cast<uint16_t>(second));
-    if (!SendCommand(CurrentLink(), FormGroupCode, storage, 'P', payload, sizeof payload)) {
-        CloseCurrentLink();
-        return 5;
-    }
     Block reply{};
-    if (!ReadReply(CurrentLink(), reply)) {
-        CloseCurrentLink();
-        return 3;
+    if (const int failed = Exchange(FormGroupCode, storage, 'P', payload, sizeof payload, reply)) {
+        return failed;
     }
     if (IsOkReply(reply.data())) {
         return 0;

@@ -23,14 +23,9 @@ extern "C" PORTIO_API int dll_fn_Open_Writefile(FileRecord record, int storage) 
     if (!IsPlayerReachable() || !OpenCurrentLink()) {
         return 2;
     }
-    if (!SendCommand(CurrentLink(), FormFileWrite, storage, 'W', payload->data(), payload->size())) {
-        CloseCurrentLink();
-        return 5;
-    }
     Block reply{};
-    if (!ReadReply(CurrentLink(), reply)) {
-        CloseCurrentLink();
-        return 3;
+    if (const int failed = Exchange(FormFileWrite, storage, 'W', payload->data(), payload->size(), reply)) {
+        return failed;
     }
     if (IsOkReply(reply.data())) {
         return 0;

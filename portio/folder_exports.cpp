@@ -32,14 +32,9 @@ int FolderNumberCommand(int storage, char second, int folder) {
     }
     uint8_t payload[2];
     StoreBe16(payload, static_cast<uint16_t>(folder));
-    if (!SendCommand(CurrentLink(), FormGroupWord, storage, TwoLetterCode('D', second), payload, sizeof payload)) {
-        CloseCurrentLink();
-        return 5;
-    }
     Block reply{};
-    if (!ReadReply(CurrentLink(), reply)) {
-        CloseCurrentLink();
-        return 3;
+    if (const int failed = Exchange(FormGroupWord, storage, TwoLetterCode('D', second), payload, sizeof payload, reply)) {
+        return failed;
     }
     return IsReplyOk(reply.data()) ? 0 : -1;
 }
@@ -62,15 +57,10 @@ extern "C" PORTIO_API int dll_fn_CreateDirectory(int storage, const char* name) 
         return 2;
     }
     (*entries)[entries->size() - EntrySize + ShortEntry::Attribute] = AttributeFolder;
-    if (!SendCommand(CurrentLink(), FormGroupLength, storage, TwoLetterCode('D', 'M'), entries->data(),
-                     entries->size())) {
-        CloseCurrentLink();
-        return 5;
-    }
     Block reply{};
-    if (!ReadReply(CurrentLink(), reply)) {
-        CloseCurrentLink();
-        return 3;
+    if (const int failed =
+            Exchange(FormGroupLength, storage, TwoLetterCode('D', 'M'), entries->data(), entries->size(), reply)) {
+        return failed;
     }
     return IsReplyOk(reply.data()) ? 0 : -1;
 }
@@ -94,14 +84,9 @@ extern "C" PORTIO_API int dll_fn_GetCurrentDirectory(int storage, char* text, in
     if (!OpenCurrentLink()) {
         return 2;
     }
-    if (!SendCommand(CurrentLink(), FormGroupWord, storage, TwoLetterCode('D', 'G'), nullptr, 0)) {
-        CloseCurrentLink();
-        return 5;
-    }
     Block block{};
-    if (!ReadReply(CurrentLink(), block)) {
-        CloseCurrentLink();
-        return 3;
+    if (const int failed = Exchange(FormGroupWord, storage, TwoLetterCode('D', 'G'), nullptr, 0, block)) {
+        return failed;
     }
     if (!IsReplyOk(block.data())) {
         return -1;

@@ -37,13 +37,8 @@ extern "C" PORTIO_API int dll_fn_DownloadFont(const char* name, uint32_t size) {
     if (CurrentLink() == nullptr) {
         return -1;
     }
-    if (!SendCommand(CurrentLink(), FormGroupCode, FontGroup, 'W', payload.data(), payload.size())) {
-        CloseCurrentLink();
-        return -1;
-    }
     Block reply{};
-    if (!ReadReply(CurrentLink(), reply)) {
-        CloseCurrentLink();
+    if (Exchange(FormGroupCode, FontGroup, 'W', payload.data(), payload.size(), reply) != 0) {
         return -1;
     }
     return IsReplyOk(reply.data()) ? 0 : -1;

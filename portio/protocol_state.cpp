@@ -43,6 +43,18 @@ bool ReadReply(UsbLink* link, Block& reply) {
     return Link().BulkRead(link, usblink::PipeReplies, reply.data(), BlockSize) >= 0;
 }
 
+int Exchange(int form, int groupIndex, uint16_t code, const uint8_t* payload, size_t payloadLength, Block& reply) {
+    if (!SendCommand(CurrentLink(), form, groupIndex, code, payload, payloadLength)) {
+        CloseCurrentLink();
+        return 5;
+    }
+    if (!ReadReply(CurrentLink(), reply)) {
+        CloseCurrentLink();
+        return 3;
+    }
+    return 0;
+}
+
 bool IsPlayerReachable() {
     for (int attempt = 0; attempt < 5; ++attempt) {
         if (dll_fn_get_player_status() == 0) {

@@ -29,6 +29,10 @@ bool SendCommand(UsbLink* link, int form, int groupIndex, uint16_t code, const u
 // Reads one 512-byte reply block from pipe 3.
 bool ReadReply(UsbLink* link, Block& reply);
 
+// Sends a command on the current link and reads its reply. 0 on success;
+// 5 (not sent) or 3 (no reply), with the current link closed.
+int Exchange(int form, int groupIndex, uint16_t code, const uint8_t* payload, size_t payloadLength, Block& reply);
+
 // The reachability check: up to five status checks, stopping at the first success.
 bool IsPlayerReachable();
 

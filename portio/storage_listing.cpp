@@ -15,6 +15,12 @@ constexpr uint32_t UnitSize = 16384;
 constexpr uint32_t MaxRecords = 256;
 constexpr uint32_t FolderVersion = 0x14300;
 
+// An error reply in place of the header would otherwise be read as a listing
+// of thousands of files.
+bool IsRefusal(const Block& header) {
+    return header[0] == '#' && header[2] == 4 && header[3] == ':' && header[4] == 1 && header[6] == '.';
+}
+
 } // namespace
 
 extern "C" PORTIO_API int dll_fn_refresh_device(StorageImage* image, int storage) {
@@ -28,7 +34,7 @@ extern "C" PORTIO_API int dll_fn_refresh_device(StorageImage* image, int storage
         return 5;
     }
     Block header{};
-    if (!ReadReply(CurrentLink(), header) || (header[6] == 0xFF && header[7] == 0xFF)) {
+    if (!ReadReply(CurrentLink(), header) || (header[6] == 0xFF && header[7] == 0xFF) || IsRefusal(header)) {
         return 3;
     }
     const uint32_t fileCount = LoadBe16(&header[6]);

@@ -7,6 +7,7 @@
 #include "portio/file_record.h"
 #include "portio/folder_entries.h"
 #include "tests/support/case_name.h"
+#include "tests/support/file_records.h"
 
 #include <gtest/gtest.h>
 
@@ -37,13 +38,7 @@ protected:
     }
 
     static FileRecord Record(const std::string& longName, const char* base, const char* extension, uint32_t size) {
-        FileRecord record{};
-        std::strncpy(record.longName, longName.c_str(), sizeof record.longName - 1);
-        std::strncpy(record.baseName, base, sizeof record.baseName - 1);
-        std::strncpy(record.extension, extension, sizeof record.extension - 1);
-        record.attribute = 0x20;
-        record.size = size;
-        return record;
+        return testsupport::MakeRecord(longName, base, extension, size);
     }
 
     static std::u16string Chars(const uint8_t* entry) {
