@@ -1,14 +1,14 @@
 #include "sim/player.h"
 
+#include "sim/reply_block.h"
+
 #include <algorithm>
-#include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace kvx512sim {
 
 namespace {
-
-constexpr uint32_t BlockSize = 512;
 
 bool Strike(int& counter) {
     if (counter > 0) {
@@ -18,19 +18,15 @@ bool Strike(int& counter) {
     return false;
 }
 
-std::vector<uint8_t> ShortReply(uint8_t result, std::initializer_list<uint8_t> data) {
-    std::vector<uint8_t> block(BlockSize, 0);
-    block[0] = '#';
-    block[1] = 0;
-    block[2] = static_cast<uint8_t>(3 + data.size());
-    block[3] = ':';
-    block[4] = result;
-    std::copy(data.begin(), data.end(), block.begin() + 5);
-    block[5 + data.size()] = '.';
-    return block;
-}
-
 } // namespace
+
+size_t Player::PendingIn::Remaining() const {
+    if (!stream) {
+        return block.size();
+    }
+    const size_t padded = (stream->size() + BlockSize - 1) / BlockSize * BlockSize;
+    return padded - offset;
+}
 
 Player::Player(uint16_t productId) : productId_(productId) {}
 
@@ -56,8 +52,13 @@ void Player::Attach() {
 
 void Player::Detach() {
     std::lock_guard lock(mutex_);
+    DetachLocked();
+}
+
+void Player::DetachLocked() {
     attached_ = false;
     pendingIn_.clear();
+    writePhase_.reset();   // a file cut short never reaches the listing
 }
 
 void Player::SetIdentification(const Identification& identification) {
@@ -75,9 +76,10 @@ void Player::FailNextTransfers(int count) {
     failTransfers_ = count;
 }
 
-void Player::WithholdReplies(int count) {
+void Player::WithholdReplies(int count, bool handshakesToo) {
     std::lock_guard lock(mutex_);
     withheldReplies_ = count;
+    withholdHandshakes_ = handshakesToo;
 }
 
 void Player::UnusableHandshakeReplies(int count) {
@@ -88,6 +90,31 @@ void Player::UnusableHandshakeReplies(int count) {
 void Player::GarbageReplies(int count) {
     std::lock_guard lock(mutex_);
     garbageReplies_ = count;
+}
+
+void Player::RefuseNextCommand(uint8_t errorCode) {
+    std::lock_guard lock(mutex_);
+    refuseNext_ = errorCode;
+}
+
+void Player::DetachAfterDataBytes(uint32_t bytes) {
+    std::lock_guard lock(mutex_);
+    detachAfter_ = bytes;
+}
+
+void Player::OverrideNextListing(std::vector<uint8_t> headerBlock, std::vector<uint8_t> entryBytes) {
+    std::lock_guard lock(mutex_);
+    if (headerBlock.empty() && entryBytes.empty()) {
+        listingOverride_.reset();
+        return;
+    }
+    listingOverride_.emplace(std::move(headerBlock), std::move(entryBytes));
+}
+
+void Player::SetFormatPace(int percentStep, uint32_t delayMsPerReply) {
+    std::lock_guard lock(mutex_);
+    formatStep_ = std::clamp(percentStep, 1, 100);
+    formatDelayMs_ = delayMsPerReply;
 }
 
 Transcript Player::GetTranscript() const {
@@ -107,7 +134,16 @@ int Player::CancelRequestCount() const {
 
 size_t Player::PendingReplies() const {
     std::lock_guard lock(mutex_);
-    return pendingIn_.size();
+    size_t count = 0;
+    for (const auto& item : pendingIn_) {
+        count += item.stream ? (item.Remaining() + BlockSize - 1) / BlockSize : 1;
+    }
+    return count;
+}
+
+bool Player::InDataPhase() const {
+    std::lock_guard lock(mutex_);
+    return writePhase_.has_value();
 }
 
 UsbStatus Player::SetInterface(uint32_t interfaceNumber, uint32_t alternateSetting) {
@@ -125,6 +161,9 @@ UsbResponse Player::Transfer(const UsbRequest& request) {
     std::unique_lock lock(mutex_);
     std::vector<uint8_t> moved;
     const UsbResponse response = TransferLocked(request, moved, lock);
+    if (response.status == UsbStatus::WouldBlock) {
+        return response;
+    }
     TranscriptEntry entry;
     entry.pipe = request.pipe;
     entry.in = request.in;
@@ -150,7 +189,9 @@ UsbResponse Player::TransferLocked(const UsbRequest& request, std::vector<uint8_
         return Control(request);
     }
     if (request.options == 1) {
-        // Pipe halt: the endpoint is reset, whatever it still held is gone.
+        // Pipe halt: the endpoint is reset, whatever it still held is gone
+        // (file data still to be read included). A write waiting for data
+        // keeps waiting: only its bytes, the cancel request or a detach end it.
         if (request.pipe == PipeReplies) {
             pendingIn_.clear();
         }
@@ -165,11 +206,42 @@ UsbResponse Player::TransferLocked(const UsbRequest& request, std::vector<uint8_
     return {UsbStatus::Stall, 0};
 }
 
+bool Player::DataPhaseDetaches(uint32_t bytes, uint32_t& allowed) {
+    allowed = bytes;
+    if (!detachAfter_) {
+        phaseBytes_ += bytes;
+        return false;
+    }
+    const uint64_t left = *detachAfter_ > phaseBytes_ ? *detachAfter_ - phaseBytes_ : 0;
+    if (bytes < left) {
+        phaseBytes_ += bytes;
+        return false;
+    }
+    allowed = static_cast<uint32_t>(left);
+    phaseBytes_ += allowed;
+    detachAfter_.reset();
+    return true;
+}
+
 UsbResponse Player::WriteOut(const UsbRequest& request, std::vector<uint8_t>& moved) {
     if (request.data == nullptr && request.length > 0) {
         return {UsbStatus::Failed, 0};
     }
     moved.assign(request.data, request.data + request.length);
+    if (writePhase_) {
+        // In a data phase every byte is data, whatever it looks like.
+        uint32_t allowed = 0;
+        const bool detaches = DataPhaseDetaches(request.length, allowed);
+        TakeWriteData(request.data, allowed);
+        if (detaches) {
+            const bool cut = allowed < request.length;
+            DetachLocked();
+            if (cut) {
+                return {UsbStatus::NotAttached, allowed};
+            }
+        }
+        return {UsbStatus::Success, request.length};
+    }
     if (auto command = DecodeCommand(request.data, request.length)) {
         OnCommand(*command);
     }
@@ -179,22 +251,68 @@ UsbResponse Player::WriteOut(const UsbRequest& request, std::vector<uint8_t>& mo
 
 UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>& moved,
                            std::unique_lock<std::mutex>& lock) {
-    if (pendingIn_.empty()) {
-        // Nothing to send: the host's read runs into its time-out.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(request.timeoutMs);
+    for (;;) {
+        if (pendingIn_.empty()) {
+            if (!request.wait) {
+                return {UsbStatus::WouldBlock, 0};
+            }
+            // Nothing to send: the host's read runs into its time-out.
+            lock.unlock();
+            std::this_thread::sleep_until(deadline);
+            lock.lock();
+            return {UsbStatus::TimeOut, 0};
+        }
+        const auto readyAt = pendingIn_.front().readyAt;
+        if (readyAt <= Clock::now()) {
+            break;
+        }
+        if (!request.wait) {
+            return {UsbStatus::WouldBlock, 0};
+        }
         lock.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(request.timeoutMs));
+        std::this_thread::sleep_until(std::min(readyAt, deadline));
         lock.lock();
-        return {UsbStatus::TimeOut, 0};
+        if (readyAt > deadline && Clock::now() >= deadline) {
+            return {UsbStatus::TimeOut, 0};
+        }
+        if (!attached_) {
+            return {UsbStatus::NotAttached, 0};
+        }
     }
-    std::vector<uint8_t> block = std::move(pendingIn_.front());
-    pendingIn_.pop_front();
-    const uint32_t count = std::min<uint32_t>(request.length, static_cast<uint32_t>(block.size()));
-    if (count > 0 && request.data == nullptr) {
+    if (request.length > 0 && request.data == nullptr) {
         return {UsbStatus::Failed, 0};
     }
-    std::copy_n(block.begin(), count, request.data);
-    moved.assign(block.begin(), block.begin() + count);
-    return {UsbStatus::Success, count};
+    PendingIn& front = pendingIn_.front();
+    if (!front.stream) {
+        std::vector<uint8_t> block = std::move(front.block);
+        pendingIn_.pop_front();
+        const uint32_t count = std::min<uint32_t>(request.length, static_cast<uint32_t>(block.size()));
+        std::copy_n(block.begin(), count, request.data);
+        moved.assign(block.begin(), block.begin() + count);
+        return {UsbStatus::Success, count};
+    }
+    // File data: as many bytes as the request takes, straight from the stored file.
+    const auto count = static_cast<uint32_t>(std::min<size_t>(request.length, front.Remaining()));
+    uint32_t allowed = 0;
+    const bool detaches = DataPhaseDetaches(count, allowed);
+    const std::vector<uint8_t>& data = *front.stream;
+    const size_t fromData = front.offset < data.size() ? std::min<size_t>(allowed, data.size() - front.offset) : 0;
+    std::memcpy(request.data, data.data() + front.offset, fromData);
+    std::memset(request.data + fromData, 0, allowed - fromData);
+    moved.assign(request.data, request.data + allowed);
+    front.offset += allowed;
+    if (front.Remaining() == 0) {
+        pendingIn_.pop_front();
+    }
+    if (detaches) {
+        const bool cut = allowed < count;
+        DetachLocked();
+        if (cut) {
+            return {UsbStatus::NotAttached, allowed};
+        }
+    }
+    return {UsbStatus::Success, allowed};
 }
 
 UsbResponse Player::Control(const UsbRequest& request) {
@@ -202,13 +320,14 @@ UsbResponse Player::Control(const UsbRequest& request) {
     if (request.setup[0] == 0x40 && request.setup[1] == 0x01) {
         ++cancelRequests_;
         pendingIn_.clear();
+        writePhase_.reset();   // a file cut short never reaches the listing
         return {UsbStatus::Success, 0};
     }
     return {UsbStatus::Stall, 0};
 }
 
-void Player::Reply(std::vector<uint8_t> block) {
-    if (Strike(withheldReplies_)) {
+void Player::Reply(std::vector<uint8_t> block, Clock::time_point readyAt, bool handshake) {
+    if ((!handshake || withholdHandshakes_) && Strike(withheldReplies_)) {
         return;
     }
     if (Strike(garbageReplies_)) {
@@ -216,7 +335,10 @@ void Player::Reply(std::vector<uint8_t> block) {
             block[i] = static_cast<uint8_t>(0xA5 ^ (i * 7));
         }
     }
-    pendingIn_.push_back(std::move(block));
+    PendingIn item;
+    item.block = std::move(block);
+    item.readyAt = readyAt;
+    pendingIn_.push_back(std::move(item));
 }
 
 void Player::ReplyError(uint8_t errorCode) { Reply(ShortReply(1, {errorCode})); }
@@ -226,10 +348,33 @@ void Player::OnCommand(const Command& command) {
         if (Strike(unusableHandshakes_)) {
             auto reply = IdentificationReply(identification_.Text());
             reply[1] = 1;
-            Reply(std::move(reply));
+            Reply(std::move(reply), {}, true);
             return;
         }
-        Reply(IdentificationReply(identification_.Text()));
+        Reply(IdentificationReply(identification_.Text()), {}, true);
+        return;
+    }
+    if (refuseNext_) {
+        const uint8_t code = *refuseNext_;
+        refuseNext_.reset();
+        ReplyError(code);
+        if (command.code == "R") {
+            ReplyError(code);   // the reader takes two answer blocks whatever they say
+        }
+        return;
+    }
+    if (command.group == 'U' && command.code == "W") {
+        OnFontWrite(command);
+        return;
+    }
+    if (command.group == 'M' || command.group == 'S') {
+        const int index = command.group == 'M' ? 0 : 1;
+        Storage& storage = storages_[static_cast<size_t>(index)];
+        if (!storage.present) {
+            OnAbsentStorage(command);
+            return;
+        }
+        OnStorageCommand(storage, index, command);
         return;
     }
     ReplyError(ErrorUnknownCommand);

@@ -1,0 +1,176 @@
+#include "sim/state_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace kvx512sim {
+
+namespace {
+
+// Layout after the magic: per storage u8 present, u16 capacity, u32 current
+// folder, u32 folder count, per folder (u32 number, u32 parent, u32 byte
+// count, entries), u32 file count, per file (u32 cluster, u64 size, bytes);
+// then u32 font name length, name, u64 font size, font bytes.
+constexpr char Magic[] = "KVX512SIM STATE 1\n";
+
+class Writer {
+public:
+    explicit Writer(std::ofstream& out) : out_(out) {}
+    template <class T>
+    void Number(T value) {
+        uint8_t bytes[sizeof(T)];
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+        }
+        out_.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    void Bytes(const void* data, size_t size) { out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size)); }
+
+private:
+    std::ofstream& out_;
+};
+
+class Reader {
+public:
+    explicit Reader(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    template <class T>
+    bool Number(T& value) {
+        if (bytes_.size() - at_ < sizeof(T)) {
+            return false;
+        }
+        uint64_t v = 0;
+        for (size_t i = 0; i < sizeof(T); ++i) {
+            v |= uint64_t{bytes_[at_ + i]} << (8 * i);
+        }
+        value = static_cast<T>(v);
+        at_ += sizeof(T);
+        return true;
+    }
+    bool Bytes(uint64_t size, std::vector<uint8_t>& out) {
+        if (bytes_.size() - at_ < size) {
+            return false;
+        }
+        out.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(at_),
+                   bytes_.begin() + static_cast<std::ptrdiff_t>(at_ + size));
+        at_ += static_cast<size_t>(size);
+        return true;
+    }
+    bool Text(const char* expected, size_t size) {
+        if (bytes_.size() - at_ < size || std::memcmp(bytes_.data() + at_, expected, size) != 0) {
+            return false;
+        }
+        at_ += size;
+        return true;
+    }
+    bool AtEnd() const { return at_ == bytes_.size(); }
+
+private:
+    std::vector<uint8_t> bytes_;
+    size_t at_ = 0;
+};
+
+bool ReadStorage(Reader& in, PlayerState::StorageState& storage) {
+    uint8_t present = 0;
+    uint32_t folders = 0;
+    uint32_t files = 0;
+    if (!in.Number(present) || !in.Number(storage.capacityUnits) || !in.Number(storage.contents.current) ||
+        !in.Number(folders)) {
+        return false;
+    }
+    storage.present = present != 0;
+    for (uint32_t i = 0; i < folders; ++i) {
+        uint32_t number = 0;
+        uint32_t size = 0;
+        Folder folder;
+        if (!in.Number(number) || !in.Number(folder.parent) || !in.Number(size) || !in.Bytes(size, folder.slots)) {
+            return false;
+        }
+        storage.contents.folders[number] = std::move(folder);
+    }
+    if (!in.Number(files)) {
+        return false;
+    }
+    for (uint32_t i = 0; i < files; ++i) {
+        uint32_t cluster = 0;
+        uint64_t size = 0;
+        std::vector<uint8_t> bytes;
+        if (!in.Number(cluster) || !in.Number(size) || !in.Bytes(size, bytes)) {
+            return false;
+        }
+        storage.contents.data[cluster] = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteStateFile(const std::string& path, const PlayerState& state) {
+    const std::string temporary = path + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            return false;
+        }
+        Writer w(out);
+        w.Bytes(Magic, sizeof Magic - 1);
+        for (const auto& storage : state.storages) {
+            w.Number<uint8_t>(storage.present ? 1 : 0);
+            w.Number<uint16_t>(storage.capacityUnits);
+            w.Number<uint32_t>(storage.contents.current);
+            w.Number<uint32_t>(static_cast<uint32_t>(storage.contents.folders.size()));
+            for (const auto& [number, folder] : storage.contents.folders) {
+                w.Number<uint32_t>(number);
+                w.Number<uint32_t>(folder.parent);
+                w.Number<uint32_t>(static_cast<uint32_t>(folder.slots.size()));
+                w.Bytes(folder.slots.data(), folder.slots.size());
+            }
+            w.Number<uint32_t>(static_cast<uint32_t>(storage.contents.data.size()));
+            for (const auto& [cluster, bytes] : storage.contents.data) {
+                w.Number<uint32_t>(cluster);
+                w.Number<uint64_t>(bytes->size());
+                w.Bytes(bytes->data(), bytes->size());
+            }
+        }
+        w.Number<uint32_t>(static_cast<uint32_t>(state.fontName.size()));
+        w.Bytes(state.fontName.data(), state.fontName.size());
+        w.Number<uint64_t>(state.fontData.size());
+        w.Bytes(state.fontData.data(), state.fontData.size());
+        out.flush();
+        if (!out) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    // Replace the old state only once the new one is whole.
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+std::optional<PlayerState> ReadStateFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    Reader in(std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {}));
+    PlayerState state;
+    if (!in.Text(Magic, sizeof Magic - 1)) {
+        return std::nullopt;
+    }
+    for (auto& storage : state.storages) {
+        if (!ReadStorage(in, storage)) {
+            return std::nullopt;
+        }
+    }
+    uint32_t nameLength = 0;
+    uint64_t fontSize = 0;
+    std::vector<uint8_t> name;
+    if (!in.Number(nameLength) || !in.Bytes(nameLength, name) || !in.Number(fontSize) ||
+        !in.Bytes(fontSize, state.fontData) || !in.AtEnd()) {
+        return std::nullopt;
+    }
+    state.fontName.assign(name.begin(), name.end());
+    return state;
+}
+
+} // namespace kvx512sim

@@ -1,0 +1,125 @@
+// Driving libportio.so against the in-process simulated player.
+#pragma once
+
+#include "portio.h"
+#include "tests/support/file_records.h"
+#include "tests/support/sim_fixture.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class PortioSessionTest : public SimPlayerTest {
+protected:
+    void SetUp() override {
+        SimPlayerTest::SetUp();
+        dll_fn_SetTimeout(2000, 2000);
+        char version[42] = {};
+        ASSERT_EQ(dll_fn_get_player_version(version), 0);
+        image_ = std::make_unique<StorageImage>();
+        Player().ClearTranscript();
+    }
+    void TearDown() override { dll_fn_Close_Writefile(); }
+
+    static FileRecord Record(const std::string& longName, const char* base, const char* extension, uint32_t size) {
+        return testsupport::MakeRecord(longName, base, extension, size);
+    }
+
+    static std::vector<uint8_t> Pattern(size_t size, uint32_t seed = 1) {
+        std::vector<uint8_t> data(size);
+        uint32_t state = seed;
+        for (auto& byte : data) {
+            state = state * 1103515245u + 12345u;
+            byte = static_cast<uint8_t>(state >> 16);
+        }
+        return data;
+    }
+
+    // Writes a whole file through the exports, in pieces of 32,768 bytes.
+    int Upload(const FileRecord& record, const std::vector<uint8_t>& data, int storage = 0) {
+        const int opened = dll_fn_Open_Writefile(record, storage);
+        if (opened != 0) {
+            return opened;
+        }
+        for (size_t at = 0; at < data.size(); at += 32768) {
+            const auto piece = static_cast<uint32_t>(std::min<size_t>(32768, data.size() - at));
+            if (const int written = dll_fn_Write_file(data.data() + at, piece); written != 0) {
+                return written;
+            }
+        }
+        return dll_fn_Close_Writefile();
+    }
+
+    int Refresh(int storage = 0) { return dll_fn_refresh_device(image_.get(), storage); }
+
+    // Index among the files (folders not counted) of the record named `name`, or -1.
+    int FilePosition(const std::string& name) {
+        int files = 0;
+        const uint32_t count = std::min<uint32_t>(image_->entryCount, 256);
+        for (uint32_t i = 0; i < count; ++i) {
+            const FileRecord& record = image_->records[i];
+            if (record.attribute & 0x10) {
+                continue;
+            }
+            if (name == record.longName || name == record.displayName) {
+                return files;
+            }
+            ++files;
+        }
+        return -1;
+    }
+
+    const FileRecord* Find(const std::string& name) {
+        const uint32_t count = std::min<uint32_t>(image_->entryCount, 256);
+        for (uint32_t i = 0; i < count; ++i) {
+            if (name == image_->records[i].longName || name == image_->records[i].displayName) {
+                return &image_->records[i];
+            }
+        }
+        return nullptr;
+    }
+
+    std::vector<uint8_t> Download(int position, uint32_t size, int storage = 0) {
+        FileRecord unused{};
+        std::vector<uint8_t> data(size);
+        EXPECT_EQ(dll_fn_Open_Readfile(unused, storage, position), 0);
+        for (uint32_t at = 0; at < size; at += 32768) {
+            const uint32_t piece = std::min<uint32_t>(32768, size - at);
+            EXPECT_EQ(dll_fn_Read_file(data.data() + at, piece), 0);
+        }
+        dll_fn_Close_Readfile();
+        return data;
+    }
+
+    // Transfers on one pipe, in order.
+    std::vector<kvx512sim::TranscriptEntry> TransfersOn(uint32_t pipe) {
+        std::vector<kvx512sim::TranscriptEntry> found;
+        for (const auto& transfer : Player().GetTranscript().Transfers()) {
+            if (transfer.pipe == pipe && transfer.options == 0) {
+                found.push_back(transfer);
+            }
+        }
+        return found;
+    }
+
+    // The command blocks written after the handshakes: writes whose block is not "Y".
+    std::vector<std::vector<uint8_t>> Commands() {
+        std::vector<std::vector<uint8_t>> commands;
+        for (const auto& write : Writes()) {
+            if (write.size() == 512 && write[0] == '#' && write[3] == ':' && write[4] != 'Y') {
+                commands.push_back(write);
+            }
+        }
+        return commands;
+    }
+
+    StorageImage& Image() { return *image_; }
+
+private:
+    std::unique_ptr<StorageImage> image_;
+};
+
+} // namespace testsupport
