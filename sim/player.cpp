@@ -42,23 +42,66 @@ void Player::SetProductId(uint16_t productId) {
 
 bool Player::Attached() const {
     std::lock_guard lock(mutex_);
-    return attached_;
+    return attached_ || ReattachDue();
 }
 
 void Player::Attach() {
     std::lock_guard lock(mutex_);
     attached_ = true;
+    reattachAt_.reset();
 }
 
 void Player::Detach() {
     std::lock_guard lock(mutex_);
     DetachLocked();
+    reattachAt_.reset();
+}
+
+bool Player::ReattachDue() const { return reattachAt_ && Clock::now() >= *reattachAt_; }
+
+void Player::ReattachIfDue() {
+    if (!attached_ && ReattachDue()) {
+        attached_ = true;
+        reattachAt_.reset();
+    }
+}
+
+void Player::SetFirmwareSettings(const FirmwareSettings& settings) {
+    std::lock_guard lock(mutex_);
+    firmware_.settings = settings;
+}
+
+FirmwareLoader Player::Firmware() const {
+    std::lock_guard lock(mutex_);
+    return firmware_;
+}
+
+void Player::QueueFirmwareReplies(const std::vector<TimedReply>& replies) {
+    const auto now = Clock::now();
+    for (const auto& reply : replies) {
+        Reply(reply.block, reply.delayMs > 0 ? now + std::chrono::milliseconds(reply.delayMs) : Clock::time_point{});
+    }
+}
+
+void Player::RestartIfDue() {
+    // A confirmed download: once the host has taken the last reply the player
+    // leaves the bus and comes back running the new firmware.
+    if (!firmware_.RestartDue() || !pendingIn_.empty()) {
+        return;
+    }
+    firmware_.Restarted();
+    DetachLocked();
+    identification_.rawText.reset();
+    identification_.identity = "APPL";
+    identification_.version = firmware_.settings.newVersion;
+    reattachAt_ = Clock::now() + std::chrono::milliseconds(firmware_.settings.restartPauseMs);
 }
 
 void Player::DetachLocked() {
     attached_ = false;
     pendingIn_.clear();
     writePhase_.reset();   // a file cut short never reaches the listing
+    firmware_.Abort();
 }
 
 void Player::SetIdentification(const Identification& identification) {
@@ -148,6 +191,7 @@ bool Player::InDataPhase() const {
 
 UsbStatus Player::SetInterface(uint32_t interfaceNumber, uint32_t alternateSetting) {
     std::lock_guard lock(mutex_);
+    ReattachIfDue();
     TranscriptEntry entry;
     entry.kind = TranscriptEntry::Kind::SetInterface;
     entry.status = !attached_ ? UsbStatus::NotAttached
@@ -179,6 +223,7 @@ UsbResponse Player::Transfer(const UsbRequest& request) {
 
 UsbResponse Player::TransferLocked(const UsbRequest& request, std::vector<uint8_t>& moved,
                                    std::unique_lock<std::mutex>& lock) {
+    ReattachIfDue();
     if (!attached_) {
         return {UsbStatus::NotAttached, 0};
     }
@@ -228,6 +273,13 @@ UsbResponse Player::WriteOut(const UsbRequest& request, std::vector<uint8_t>& mo
         return {UsbStatus::Failed, 0};
     }
     moved.assign(request.data, request.data + request.length);
+    if (firmware_.Programming()) {
+        // The blocks of a firmware download: image bytes, whatever they look like.
+        std::vector<TimedReply> replies;
+        firmware_.TakeBlocks(request.data, request.length, replies);
+        QueueFirmwareReplies(replies);
+        return {UsbStatus::Success, request.length};
+    }
     if (writePhase_) {
         // In a data phase every byte is data, whatever it looks like.
         uint32_t allowed = 0;
@@ -290,6 +342,7 @@ UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>& move
         const uint32_t count = std::min<uint32_t>(request.length, static_cast<uint32_t>(block.size()));
         std::copy_n(block.begin(), count, request.data);
         moved.assign(block.begin(), block.begin() + count);
+        RestartIfDue();
         return {UsbStatus::Success, count};
     }
     // File data: as many bytes as the request takes, straight from the stored file.
@@ -321,6 +374,7 @@ UsbResponse Player::Control(const UsbRequest& request) {
         ++cancelRequests_;
         pendingIn_.clear();
         writePhase_.reset();   // a file cut short never reaches the listing
+        firmware_.Abort();
         return {UsbStatus::Success, 0};
     }
     return {UsbStatus::Stall, 0};
@@ -361,6 +415,12 @@ void Player::OnCommand(const Command& command) {
         if (command.code == "R") {
             ReplyError(code);   // the reader takes two answer blocks whatever they say
         }
+        return;
+    }
+    if (command.group == 'G' || command.group == 'C') {
+        std::vector<TimedReply> replies;
+        firmware_.OnCommand(command, replies);
+        QueueFirmwareReplies(replies);
         return;
     }
     if (command.group == 'U' && command.code == "W") {

@@ -3,6 +3,7 @@
 
 #include "sim/command_decoder.h"
 #include "sim/error_code.h"
+#include "sim/firmware_loader.h"
 #include "sim/identification.h"
 #include "sim/sim_export.h"
 #include "sim/storage.h"
@@ -80,7 +81,8 @@ public:
     void OverrideNextListing(std::vector<uint8_t> headerBlock, std::vector<uint8_t> entryBytes);
     // "FD"/"LD" answer progress replies at percentStep, 2 x percentStep, ...
     // (below 100), each delayMsPerReply after the one before, then the OK
-    // reply after one more delay. Default: step 25, no delay.
+    // reply after one more delay. Default: step 33, no delay, so that the last
+    // progress reply reaches 99 (the updater waits for 99 before the OK reply).
     void SetFormatPace(int percentStep, uint32_t delayMsPerReply);
 
     // Storages: 0 'M', 1 'S'. Paths are UTF-8, from the top level, '/' between
@@ -123,6 +125,13 @@ public:
     // Storages, folders, files and font, in a file of the player's own format.
     bool SaveState(const std::string& file) const;
     bool LoadState(const std::string& file);
+
+    // The firmware loader (groups 'G' and 'C'): how it answers, and what it
+    // was given. After a confirmed download the player detaches once the
+    // host has taken the last reply and attaches again after the settings'
+    // pause, identifying as application firmware of the new version.
+    void SetFirmwareSettings(const FirmwareSettings& settings);
+    FirmwareLoader Firmware() const;
 
     // What happened.
     Transcript GetTranscript() const;
@@ -168,6 +177,10 @@ private:
     void Reply(std::vector<uint8_t> block, Clock::time_point readyAt = {}, bool handshake = false);
     void ReplyError(uint8_t errorCode);
     void DetachLocked();
+    bool ReattachDue() const;
+    void ReattachIfDue();
+    void QueueFirmwareReplies(const std::vector<TimedReply>& replies);
+    void RestartIfDue();
     // True when the detach knob strikes after `bytes` more data-phase bytes;
     // `allowed` receives how many of them still cross.
     bool DataPhaseDetaches(uint32_t bytes, uint32_t& allowed);
@@ -204,13 +217,15 @@ private:
     std::optional<uint64_t> detachAfter_;
     uint64_t phaseBytes_ = 0;
     std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> listingOverride_;
-    int formatStep_ = 25;
+    int formatStep_ = 33;
     uint32_t formatDelayMs_ = 0;
     std::deque<PendingIn> pendingIn_;
     Transcript transcript_;
 
     std::array<Storage, StorageCount> storages_{Storage(4096), Storage(2048)};
     std::optional<WritePhase> writePhase_;
+    FirmwareLoader firmware_;
+    std::optional<Clock::time_point> reattachAt_;
     std::string fontName_;
     std::vector<uint8_t> fontData_;
 };

@@ -13,5 +13,6 @@ int Fail(const char* sentence);
 
 void AddInfoCommand(CLI::App& app, int& exitStatus);
 void AddLsCommand(CLI::App& app, int& exitStatus);
+void AddUpdateCommand(CLI::App& app, int& exitStatus);
 
 } // namespace qrm284

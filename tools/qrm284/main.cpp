@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     int exitStatus = 0;
     qrm284::AddInfoCommand(app, exitStatus);
     qrm284::AddLsCommand(app, exitStatus);
+    qrm284::AddUpdateCommand(app, exitStatus);
     CLI11_PARSE(app, argc, argv);
     return exitStatus;
 }

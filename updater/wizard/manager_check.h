@@ -1,0 +1,42 @@
+// Page 1's wait for the player's manager programs to end: none of them may
+// hold the player while the updater works. The updater never ends them.
+#pragma once
+
+#include "updater/wizard/sheet.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace updater {
+
+// The process names of the manager programs, in the order they are tried.
+inline constexpr std::array<const char*, 4> ManagerProgramNames = {"Zeph Audio Link", "Tunewharf", "Velt Media Desk",
+                                                                  "Brio Sync Suite"};
+
+struct ProcessEntry {
+    uint32_t processId = 0;
+    std::string exeName;   // the executable's file name, without its folder
+};
+
+// A snapshot of the running processes, read from /proc; nullopt (errno set)
+// when the list cannot be read.
+std::optional<std::vector<ProcessEntry>> TakeProcessSnapshot();
+// Nonzero while the process runs (its expected system version, 0x40000);
+// 0 once it has ended, zombies included.
+uint32_t GetProcessVersion(uint32_t processId);
+// Reads processes from `root` instead of /proc (tests); empty restores it.
+void SetProcessListRoot(const std::string& root);
+
+// True when the name equals one of the four, ignoring letter case.
+bool IsManagerProgram(const std::string& exeName);
+
+// The thread of page 1: one warning for all running manager programs, then
+// a look every 300 ms until they have all ended; posts Next. When the
+// process list cannot be read: the system's text, "Restart Program", and
+// Finish. Ends quietly when the sheet closes.
+unsigned CloseManagersWorker(Sheet& sheet);
+
+} // namespace updater

@@ -1,0 +1,51 @@
+// The wizard's fourteen texts (110 to 123) and the choice of their language.
+#pragma once
+
+#include "updater/wizard/builtin_text_sets.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace updater {
+
+inline constexpr int FirstWizardText = 110;
+inline constexpr int LastWizardText = 123;
+
+// Language IDs the choice knows.
+inline constexpr uint16_t LangEnglishUs = 0x0409;
+inline constexpr uint16_t LangKorean = 0x0412;
+inline constexpr uint16_t LangJapanese = 0x0411;
+inline constexpr uint16_t LangChineseTaiwan = 0x0404;
+inline constexpr uint16_t LangChinesePrc = 0x0804;
+inline constexpr uint16_t LangChineseHongKong = 0x0C04;
+
+// Texts come from the string resources (1) or from g_apszWizardTexts (0).
+extern std::atomic<uint8_t> g_bUseResourceTexts;
+// The chosen built-in set, index = number - 110.
+extern WizardTextSet g_apszWizardTexts;
+
+// The language ID of a POSIX locale name ("ko_KR.UTF-8", "ja_JP", "C"):
+// ko_KR 0x0412, ja_JP 0x0411, zh_TW 0x0404, zh_CN 0x0804, zh_HK 0x0C04,
+// anything else 0x0409.
+uint16_t LanguageIdOfLocale(const std::string& locale);
+
+// The system's default language: the override if one is set, else the
+// language of the locale in LC_ALL, LC_MESSAGES or LANG, in that order.
+uint16_t GetSystemDefaultLangID();
+// Replaces the system's language (tests, the command line); nullopt undoes it.
+void SetSystemDefaultLangIdOverride(std::optional<uint16_t> langId);
+
+// Chooses where the texts come from: the built-in sets for 0x0404, 0x0804
+// and 0x0411, the string resources (Korean or English) for anything else.
+// Returns 1.
+int SelectTextLanguage();
+
+// Fills `out` with text `number` (UTF-8); a number without a text gives the
+// empty string. Returns 1.
+int LoadWizardText(std::string& out, int number);
+// The same, as a value.
+std::string WizardText(int number);
+
+} // namespace updater
