@@ -5,8 +5,8 @@
 namespace kvx512sim {
 
 Bus& Bus::Instance() {
-    static Bus bus;
-    return bus;
+    static Bus* const bus = new Bus;
+    return *bus;
 }
 
 Bus::Bus() { Reset(); }
@@ -14,7 +14,7 @@ Bus::Bus() { Reset(); }
 void Bus::Reset() {
     std::lock_guard lock(mutex_);
     players_.clear();
-    players_.push_back(std::make_unique<Player>(0x0301));
+    players_.push_back(std::make_shared<Player>(0x0301));
     extraDevices_.clear();
     driverAvailable_ = true;
     driverVersion_ = 1100;
@@ -30,7 +30,7 @@ void Bus::Clear() {
 
 Player& Bus::AddPlayer(uint16_t productId) {
     std::lock_guard lock(mutex_);
-    players_.push_back(std::make_unique<Player>(productId));
+    players_.push_back(std::make_shared<Player>(productId));
     return *players_.back();
 }
 
@@ -103,24 +103,29 @@ std::vector<uint32_t> Bus::Scan(uint16_t vendorId, uint16_t productId) {
     return found;
 }
 
-Player* Bus::Find(uint32_t uniqueId) {
+std::shared_ptr<Player> Bus::SharedPlayer(size_t index) {
+    std::lock_guard lock(mutex_);
+    return index < players_.size() ? players_[index] : nullptr;
+}
+
+std::shared_ptr<Player> Bus::Find(uint32_t uniqueId) {
     std::lock_guard lock(mutex_);
     if (uniqueId < FirstUniqueId || uniqueId - FirstUniqueId >= players_.size()) {
         return nullptr;
     }
-    return players_[uniqueId - FirstUniqueId].get();
+    return players_[uniqueId - FirstUniqueId];
 }
 
 UsbStatus Bus::SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting) {
-    Player* player = Find(uniqueId);
-    return player != nullptr ? player->SetInterface(interfaceNumber, alternateSetting) : UsbStatus::NotAttached;
+    const auto player = Find(uniqueId);
+    return player ? player->SetInterface(interfaceNumber, alternateSetting) : UsbStatus::NotAttached;
 }
 
 UsbResponse Bus::Transfer(uint32_t uniqueId, const UsbRequest& request) {
     // The player is not locked by the bus: a read that waits for its time-out
     // must not hold up the bus.
-    Player* player = Find(uniqueId);
-    return player != nullptr ? player->Transfer(request) : UsbResponse{UsbStatus::NotAttached, 0};
+    const auto player = Find(uniqueId);
+    return player ? player->Transfer(request) : UsbResponse{UsbStatus::NotAttached, 0};
 }
 
 std::vector<ListedDevice> Bus::PresentDevices() const {

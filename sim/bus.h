@@ -23,7 +23,8 @@ inline constexpr const char* UsbClassGuid = "{36FC9E60-C465-11CF-8056-4445535400
 
 class KVX512SIM_API Bus {
 public:
-    // The one bus of the process. It starts with one attached player (0x0301).
+    // The one bus of the process, never destroyed (server threads may outlive
+    // main). It starts with one attached player (0x0301).
     static Bus& Instance();
 
     // Back to the start: one fresh attached player, driver present, version 11.00.
@@ -32,6 +33,8 @@ public:
     void Clear();
     Player& AddPlayer(uint16_t productId = 0x0301);
     Player& GetPlayer(size_t index = 0);
+    // A handle that keeps the player alive through a Reset; null when there is none.
+    std::shared_ptr<Player> SharedPlayer(size_t index = 0);
     size_t PlayerCount() const;
 
     // The driver.
@@ -54,10 +57,10 @@ public:
 
 private:
     Bus();
-    Player* Find(uint32_t uniqueId);
+    std::shared_ptr<Player> Find(uint32_t uniqueId);
 
     mutable std::mutex mutex_;
-    std::vector<std::unique_ptr<Player>> players_;
+    std::vector<std::shared_ptr<Player>> players_;
     std::vector<ListedDevice> extraDevices_;
     bool driverAvailable_ = true;
     uint32_t driverVersion_ = 1100;

@@ -16,6 +16,9 @@ std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     if (choice == "sim") {
         return MakeSimBackend();
     }
+    if (auto usbip = MakeUsbipBackend(choice)) {
+        return usbip;
+    }
     return MakeMissingDriverBackend();
 }
 

@@ -1,17 +1,237 @@
 // Real players through libusb-1.0.
 #include "platform/usb/usb_driver.h"
 
+#include <libusb.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <mutex>
+
 namespace platform::usb {
 
 namespace {
 
-// Reports no devices yet; transfers to real hardware are added with the
-// transports work.
+constexpr uint32_t LibusbDriverVersion = 1100;
+
+uint32_t StatusOf(int error) {
+    switch (error) {
+    case LIBUSB_SUCCESS: return StatusSuccess;
+    case LIBUSB_ERROR_TIMEOUT: return StatusTimeOut;
+    case LIBUSB_ERROR_PIPE: return StatusStall;
+    case LIBUSB_ERROR_NO_DEVICE:
+    case LIBUSB_ERROR_NOT_FOUND: return StatusNoDevice;
+    default: return StatusFailed;
+    }
+}
+
+// "1-4.2": bus number and the port path, as the device list names a device
+// that is not opened (its serial number would need opening it).
+std::string PortPath(libusb_device* device) {
+    uint8_t ports[8];
+    const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+    std::string path = std::to_string(libusb_get_bus_number(device));
+    for (int i = 0; i < depth; ++i) {
+        path += (i == 0 ? "-" : ".") + std::to_string(ports[i]);
+    }
+    return path;
+}
+
+// A device's unique ID: bus number and address, never 0.
+uint32_t UniqueId(libusb_device* device) {
+    return (uint32_t{libusb_get_bus_number(device)} << 8) | libusb_get_device_address(device);
+}
+
+class DeviceList {
+public:
+    explicit DeviceList(libusb_context* context) {
+        const ssize_t count = libusb_get_device_list(context, &devices_);
+        count_ = count > 0 ? static_cast<size_t>(count) : 0;
+    }
+    ~DeviceList() {
+        if (devices_ != nullptr) {
+            libusb_free_device_list(devices_, 1);
+        }
+    }
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+    libusb_device** begin() const { return devices_; }
+    libusb_device** end() const { return devices_ + count_; }
+
+private:
+    libusb_device** devices_ = nullptr;
+    size_t count_ = 0;
+};
+
 class LibusbBackend final : public Backend {
 public:
-    DriverHandle OpenDriver() override { return nullptr; }
-    std::vector<PresentDevice> ListPresentDevices() override { return {}; }
+    LibusbBackend() {
+        if (libusb_init(&context_) != LIBUSB_SUCCESS) {
+            context_ = nullptr;
+        }
+    }
+    ~LibusbBackend() override {
+        for (auto& [uniqueId, opened] : opened_) {
+            if (opened.claimed) {
+                libusb_release_interface(opened.handle, 0);
+            }
+            libusb_close(opened.handle);
+        }
+        if (context_ != nullptr) {
+            libusb_exit(context_);
+        }
+    }
+    LibusbBackend(const LibusbBackend&) = delete;
+    LibusbBackend& operator=(const LibusbBackend&) = delete;
+
+    DriverHandle OpenDriver() override;
+
+    std::vector<PresentDevice> ListPresentDevices() override {
+        std::vector<PresentDevice> present;
+        if (context_ == nullptr) {
+            return present;
+        }
+        for (libusb_device* device : DeviceList(context_)) {
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) {
+                continue;
+            }
+            char prefix[32];
+            std::snprintf(prefix, sizeof prefix, "USB\\VID_%04X&PID_%04X\\", descriptor.idVendor,
+                          descriptor.idProduct);
+            present.push_back({prefix + PortPath(device), UsbDeviceClassGuid});
+        }
+        return present;
+    }
+
+    ScanResult Scan(uint16_t vendorId, uint16_t productId) {
+        std::lock_guard lock(mutex_);
+        ScanResult result{StatusSuccess, {}};
+        if (context_ == nullptr) {
+            return result;
+        }
+        for (libusb_device* device : DeviceList(context_)) {
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS ||
+                descriptor.idVendor != vendorId || descriptor.idProduct != productId) {
+                continue;
+            }
+            const uint32_t uniqueId = UniqueId(device);
+            if (opened_.count(uniqueId) == 0) {
+                libusb_device_handle* handle = nullptr;
+                if (libusb_open(device, &handle) != LIBUSB_SUCCESS) {
+                    continue;   // no permission (udev rule missing) or gone
+                }
+                opened_[uniqueId] = {handle, false};
+            }
+            result.uniqueIds.push_back(uniqueId);
+        }
+        return result;
+    }
+
+    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting) {
+        std::lock_guard lock(mutex_);
+        Opened* opened = Find(uniqueId);
+        if (opened == nullptr) {
+            return StatusNoDevice;
+        }
+        const auto number = static_cast<int>(interfaceNumber);
+        if (!opened->claimed) {
+            libusb_set_auto_detach_kernel_driver(opened->handle, 1);
+            const int claimed = libusb_claim_interface(opened->handle, number);
+            if (claimed != LIBUSB_SUCCESS) {
+                return Forget(uniqueId, claimed);
+            }
+            opened->claimed = true;
+        }
+        const int error = libusb_set_interface_alt_setting(opened->handle, number, static_cast<int>(alternateSetting));
+        if (error == LIBUSB_ERROR_PIPE && alternateSetting == 0) {
+            return StatusSuccess;   // a device with only the default setting may refuse the request
+        }
+        return Forget(uniqueId, error);
+    }
+
+    TransferResult Transfer(const TransferRequest& request) {
+        std::lock_guard lock(mutex_);
+        Opened* opened = Find(request.uniqueId);
+        if (opened == nullptr) {
+            return {StatusNoDevice, 0};
+        }
+        libusb_device_handle* handle = opened->handle;
+        const auto endpoint = static_cast<unsigned char>(request.pipe);
+        if (request.options == 1) {
+            return {Forget(request.uniqueId, libusb_clear_halt(handle, endpoint)), 0};
+        }
+        if ((request.pipe & 0x7F) == 0) {
+            const auto& setup = request.setup;
+            const auto wLength = static_cast<uint16_t>(setup[6] | (setup[7] << 8));
+            const auto length = static_cast<uint16_t>(
+                request.buffer != nullptr ? std::min<uint32_t>(wLength, request.size) : 0);
+            const int moved = libusb_control_transfer(
+                handle, setup[0], setup[1], static_cast<uint16_t>(setup[2] | (setup[3] << 8)),
+                static_cast<uint16_t>(setup[4] | (setup[5] << 8)), request.buffer, length, request.timeoutMs);
+            if (moved < 0) {
+                return {Forget(request.uniqueId, moved), 0};
+            }
+            return {StatusSuccess, static_cast<uint32_t>(moved)};
+        }
+        int moved = 0;
+        const int error = libusb_bulk_transfer(handle, endpoint, request.buffer,
+                                               static_cast<int>(request.buffer != nullptr ? request.size : 0),
+                                               &moved, request.timeoutMs);
+        return {Forget(request.uniqueId, error), static_cast<uint32_t>(std::max(moved, 0))};
+    }
+
+private:
+    struct Opened {
+        libusb_device_handle* handle = nullptr;
+        bool claimed = false;
+    };
+
+    Opened* Find(uint32_t uniqueId) {
+        const auto found = opened_.find(uniqueId);
+        return found == opened_.end() ? nullptr : &found->second;
+    }
+
+    // The status of a libusb result; a device that is gone is closed, so that
+    // the next scan opens it afresh when it comes back.
+    uint32_t Forget(uint32_t uniqueId, int error) {
+        if (error == LIBUSB_ERROR_NO_DEVICE) {
+            if (Opened* opened = Find(uniqueId)) {
+                libusb_close(opened->handle);
+                opened_.erase(uniqueId);
+            }
+        }
+        return StatusOf(error);
+    }
+
+    std::mutex mutex_;
+    libusb_context* context_ = nullptr;
+    std::map<uint32_t, Opened> opened_;
 };
+
+class LibusbDriver final : public Driver {
+public:
+    explicit LibusbDriver(LibusbBackend& backend) : backend_(backend) {}
+
+    DriverVersion Version() override { return {StatusSuccess, LibusbDriverVersion, "libusb-1.0"}; }
+    ScanResult Scan(uint16_t vendorId, uint16_t productId) override { return backend_.Scan(vendorId, productId); }
+    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting,
+                          uint32_t /*options*/) override {
+        return backend_.SetInterface(uniqueId, interfaceNumber, alternateSetting);
+    }
+    TransferResult Transfer(const TransferRequest& request) override { return backend_.Transfer(request); }
+
+private:
+    LibusbBackend& backend_;
+};
+
+DriverHandle LibusbBackend::OpenDriver() {
+    if (context_ == nullptr) {
+        return nullptr;   // libusb could not start: as a machine without the driver
+    }
+    return std::make_unique<LibusbDriver>(*this);
+}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform::usb {
@@ -96,5 +97,7 @@ std::vector<PresentDevice> ListPresentDevices();
 std::unique_ptr<Backend> MakeSimBackend();
 std::unique_ptr<Backend> MakeLibusbBackend();
 std::unique_ptr<Backend> MakeMissingDriverBackend();
+// Null when the URL is not usbip://HOST[:PORT][/BUSID].
+std::unique_ptr<Backend> MakeUsbipBackend(std::string_view url);
 
 } // namespace platform::usb

@@ -1,0 +1,184 @@
+#include "platform/usb/tcp_stream.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace platform::usb {
+
+namespace {
+
+// poll()'s time-out for a deadline: -1 for none, else the rest rounded up.
+int PollTimeout(Deadline deadline) {
+    if (deadline == Deadline::max()) {
+        return -1;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (deadline <= now) {
+        return 0;
+    }
+    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    return static_cast<int>(std::min<std::chrono::milliseconds::rep>(rest, 1 << 30));
+}
+
+int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout) {
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                            address.ai_protocol);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            ::close(fd);
+            return -1;
+        }
+        pollfd waiting{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::poll(&waiting, 1, static_cast<int>(timeout.count())) != 1 ||
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Small headers go out at once instead of waiting for the peer's acknowledgement.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const timeval sendLimit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+    return fd;
+}
+
+} // namespace
+
+Deadline DeadlineAfter(uint32_t milliseconds) {
+    if (milliseconds == 0) {
+        return Deadline::max();
+    }
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+std::optional<TcpStream> TcpStream::Connect(const std::string& host, uint16_t port,
+                                            std::chrono::milliseconds timeout) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+        return std::nullopt;
+    }
+    int fd = -1;
+    for (const addrinfo* address = found; address != nullptr && fd < 0; address = address->ai_next) {
+        fd = ConnectOne(*address, timeout);
+    }
+    ::freeaddrinfo(found);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return TcpStream(fd);
+}
+
+TcpStream::TcpStream(TcpStream&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+TcpStream& TcpStream::operator=(TcpStream&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+TcpStream::~TcpStream() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool TcpStream::PeerClosed() {
+    if (fd_ < 0) {
+        return true;
+    }
+    pollfd waiting{fd_, POLLIN, 0};
+    if (::poll(&waiting, 1, 0) <= 0) {
+        return false;
+    }
+    if ((waiting.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        return true;
+    }
+    uint8_t byte = 0;
+    return ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
+void TcpStream::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+TcpStream::Wait TcpStream::WaitReadable(Deadline deadline) {
+    if (fd_ < 0) {
+        return Wait::Failed;
+    }
+    for (;;) {
+        pollfd waiting{fd_, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, PollTimeout(deadline));
+        if (ready > 0) {
+            return Wait::Ready;
+        }
+        if (ready == 0) {
+            return Wait::TimedOut;
+        }
+        if (errno != EINTR) {
+            return Wait::Failed;
+        }
+    }
+}
+
+bool TcpStream::ReceiveExact(void* buffer, size_t size, Deadline deadline) {
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    size_t received = 0;
+    while (received < size) {
+        if (WaitReadable(deadline) != Wait::Ready) {
+            return false;
+        }
+        const ssize_t count = ::recv(fd_, bytes + received, size - received, MSG_DONTWAIT);
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        received += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+bool TcpStream::SendAll(const void* buffer, size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    size_t sent = 0;
+    while (sent < size) {
+        const ssize_t count = ::send(fd_, bytes + sent, size - sent, MSG_NOSIGNAL);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(count);
+    }
+    return true;
+}
+
+} // namespace platform::usb

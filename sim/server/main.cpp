@@ -1,0 +1,171 @@
+// kvx512-sim: the simulated player in a process of its own, reachable over
+// USB/IP by any host (our backend, Debian's usbip client, a virtual host controller).
+#include "sim/player.h"
+#include "sim/server/usb_device.h"
+#include "sim/server/usbip_server.h"
+
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <fstream>
+#include <string>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnStopSignal(int) { stopRequested = 1; }
+
+struct Options {
+    kvx512sim::server::ServerOptions server;
+    std::string productId = "0301";
+    std::string identity = "APPL";
+    std::string firmwareVersion = kvx512sim::Identification{}.version;
+    std::string portFile;
+    uint32_t mainMiB = 64;
+    uint32_t secondMiB = 32;          // 0: no second storage
+    std::string stateFile;
+    int formatStep = 25;
+    uint32_t formatDelayMs = 0;
+    uint32_t detachAfterBytes = 0;
+};
+
+// Storage sizes are given in MiB; the player counts units of 16 KiB.
+constexpr uint32_t UnitsPerMiB = 64;
+constexpr uint32_t MaxStorageMiB = 0xFFFF / UnitsPerMiB;
+
+bool ParseProductId(const std::string& text, uint16_t& productId) {
+    try {
+        size_t used = 0;
+        const unsigned long value = std::stoul(text, &used, 16);
+        if (used != text.size() || value > 0xFFFF) {
+            return false;
+        }
+        productId = static_cast<uint16_t>(value);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void AddOptions(CLI::App& app, Options& options) {
+    app.add_option("--listen", options.server.listenAddress, "IPv4 address to listen on")
+        ->capture_default_str();
+    app.add_option("--port", options.server.port, "TCP port; 0 picks a free one (see --port-file)")
+        ->capture_default_str();
+    app.add_option("--port-file", options.portFile, "write the port to this file once listening");
+    app.add_option("--bus-id", options.server.busId, "bus ID the device is exported under")
+        ->capture_default_str();
+    app.add_option("--product-id", options.productId, "USB product ID in hex (0301, 1001 or 0321)")
+        ->capture_default_str();
+    app.add_option("--identity", options.identity, "identity word: APPL (application) or BOOT (boot code)")
+        ->check(CLI::IsMember({"APPL", "BOOT"}))
+        ->capture_default_str();
+    app.add_option("--firmware-version", options.firmwareVersion, "version text of the identification")
+        ->capture_default_str();
+    app.add_option("--main-size", options.mainMiB, "size of the main storage in MiB")
+        ->check(CLI::Range(1u, MaxStorageMiB))
+        ->capture_default_str();
+    app.add_option("--second-size", options.secondMiB, "size of the second storage in MiB; 0: none")
+        ->check(CLI::Range(0u, MaxStorageMiB))
+        ->capture_default_str();
+    app.add_option("--state-file", options.stateFile,
+                   "keep the storages and the font in this file: read at start if it exists, "
+                   "written when a client lets go of the player and at exit");
+    app.add_option("--format-step", options.formatStep, "format progress step in percent")
+        ->check(CLI::Range(1, 100))
+        ->capture_default_str();
+    app.add_option("--format-delay", options.formatDelayMs, "milliseconds between format progress replies")
+        ->capture_default_str();
+    app.add_option("--reattach-after", options.server.reattachMs,
+                   "milliseconds until a detached player comes back; 0: never")
+        ->capture_default_str();
+    app.add_option("--detach-after-bytes", options.detachAfterBytes,
+                   "unplug the player once this many data-phase bytes crossed the wire (once); 0: never");
+    app.add_flag("--verbose,-v", options.server.verbose, "print connections and every request (the transcript)");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Serve a simulated KVX512 player over USB/IP.\n"
+                 "Point a program at it with KVX512_USB=usbip://127.0.0.1:PORT."};
+    Options options;
+    AddOptions(app, options);
+    CLI11_PARSE(app, argc, argv);
+
+    uint16_t productId = 0;
+    if (!ParseProductId(options.productId, productId)) {
+        std::fprintf(stderr, "kvx512-sim: --product-id wants a hex number up to FFFF\n");
+        return 2;
+    }
+    const auto shared = std::make_shared<kvx512sim::Player>(productId);
+    kvx512sim::Player& player = *shared;
+    auto identification = player.GetIdentification();
+    identification.identity = options.identity;
+    identification.version = options.firmwareVersion;
+    player.SetIdentification(identification);
+    player.SetCapacityUnits(0, static_cast<uint16_t>(options.mainMiB * UnitsPerMiB));
+    player.SetSecondStoragePresent(options.secondMiB > 0);
+    if (options.secondMiB > 0) {
+        player.SetCapacityUnits(1, static_cast<uint16_t>(options.secondMiB * UnitsPerMiB));
+    }
+    player.SetFormatPace(options.formatStep, options.formatDelayMs);
+    if (options.detachAfterBytes > 0) {
+        player.DetachAfterDataBytes(options.detachAfterBytes);
+    }
+    if (!options.stateFile.empty() && std::ifstream(options.stateFile).good() &&
+        !player.LoadState(options.stateFile)) {
+        std::fprintf(stderr, "kvx512-sim: %s is no storage file of ours\n", options.stateFile.c_str());
+        return 1;
+    }
+
+    // Stop signals are held back except while the server waits, so none is lost.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    kvx512sim::server::UsbDevice device([shared] { return shared; },
+                                        options.server.verbose ? stdout : nullptr);
+    kvx512sim::server::UsbipServer server(device, options.server);
+    const auto saveState = [&] {
+        if (!options.stateFile.empty() && !player.SaveState(options.stateFile)) {
+            std::fprintf(stderr, "kvx512-sim: cannot write %s\n", options.stateFile.c_str());
+        }
+    };
+    server.OnSessionEnd(saveState);
+    std::string error;
+    if (!server.Listen(error)) {
+        std::fprintf(stderr, "kvx512-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("kvx512-sim: player %04x:%04x as bus ID %s on %s:%u\n", kvx512sim::VendorId, productId,
+                options.server.busId.c_str(), options.server.listenAddress.c_str(), server.Port());
+    std::fflush(stdout);
+    if (!options.portFile.empty()) {
+        // Written whole under another name first, so a reader never sees half a number.
+        const std::string partial = options.portFile + ".partial";
+        std::ofstream(partial) << server.Port() << '\n';
+        if (std::rename(partial.c_str(), options.portFile.c_str()) != 0) {
+            std::fprintf(stderr, "kvx512-sim: cannot write %s\n", options.portFile.c_str());
+            return 1;
+        }
+    }
+    server.Run(stopRequested, waitMask);
+    saveState();
+    std::printf("kvx512-sim: stopped\n");
+    return 0;
+}

@@ -1,0 +1,373 @@
+#include "sim/server/usbip_server.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace kvx512sim::server {
+
+namespace {
+
+constexpr size_t MaxConnections = 16;
+constexpr uint32_t MaxUrbLength = 16u << 20;   // far above any transfer the player takes
+constexpr size_t MaxPendingIn = 64;
+constexpr size_t ReceiveChunk = 64 * 1024;
+// While IN requests wait for data, the player is asked again this often.
+constexpr int PendingPollMs = 5;
+constexpr int ReplugPollMs = 50;
+
+constexpr uint32_t ImportFailed = 1;
+
+} // namespace
+
+UsbipServer::UsbipServer(UsbDevice& device, ServerOptions options)
+    : device_(device), options_(std::move(options)) {}
+
+UsbipServer::~UsbipServer() {
+    for (auto& connection : connections_) {
+        Close(*connection);
+    }
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+    }
+}
+
+void UsbipServer::Log(const char* format, ...) const {
+    if (!options_.verbose) {
+        return;
+    }
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::fflush(stdout);
+}
+
+bool UsbipServer::Listen(std::string& error) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(options_.port);
+    if (::inet_pton(AF_INET, options_.listenAddress.c_str(), &address.sin_addr) != 1) {
+        error = "not an IPv4 address: " + options_.listenAddress;
+        return false;
+    }
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const int on = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, 8) != 0) {
+        error = std::string("cannot listen on ") + options_.listenAddress + ":" +
+                std::to_string(options_.port) + ": " + std::strerror(errno);
+        return false;
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+    boundPort_ = ntohs(address.sin_port);
+    return true;
+}
+
+void UsbipServer::Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t& waitMask) {
+    std::vector<pollfd> fds;
+    while (stopFlag == 0) {
+        fds.clear();
+        fds.push_back({listenFd_, POLLIN, 0});
+        bool anyPending = false;
+        for (const auto& connection : connections_) {
+            fds.push_back({connection->fd, POLLIN, 0});
+            anyPending = anyPending || !connection->pending.empty();
+        }
+        const timespec pendingWait{0, PendingPollMs * 1000000L};
+        const timespec replugWait{0, ReplugPollMs * 1000000L};
+        const bool replugDue = seenDetached_ && options_.reattachMs > 0;
+        const timespec* wait = anyPending ? &pendingWait : replugDue ? &replugWait : nullptr;
+        const int ready = ::ppoll(fds.data(), fds.size(), wait, &waitMask);
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        if (ready > 0) {
+            // Connections first: a new one appended now has no entry in fds.
+            const size_t known = connections_.size();
+            for (size_t i = 0; i < known; ++i) {
+                if ((fds[i + 1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                    Receive(*connections_[i]);
+                }
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                Accept();
+            }
+        }
+        for (auto& connection : connections_) {
+            if (!connection->closing) {
+                ServePending(*connection);
+            }
+        }
+        ReattachWhenDue();
+        for (auto& connection : connections_) {
+            if (connection->closing) {
+                Close(*connection);
+            }
+        }
+        std::erase_if(connections_, [](const auto& connection) { return connection->fd < 0; });
+    }
+}
+
+void UsbipServer::NoteDetached() {
+    // Unplugged: the imported connection ends, as when a real device goes away.
+    for (auto& connection : connections_) {
+        if (connection->imported) {
+            connection->closing = true;
+        }
+    }
+    if (!seenDetached_) {
+        seenDetached_ = true;
+        detachedAt_ = std::chrono::steady_clock::now();
+        Log("player detached\n");
+    }
+}
+
+void UsbipServer::ReattachWhenDue() {
+    // Only here is the player looked at without a request from a client.
+    if (!seenDetached_ || options_.reattachMs == 0 ||
+        std::chrono::steady_clock::now() - detachedAt_ < std::chrono::milliseconds(options_.reattachMs)) {
+        return;
+    }
+    device_.GetPlayer()->Attach();
+    seenDetached_ = false;
+    Log("player attached again\n");
+}
+
+void UsbipServer::Accept() {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    if (connections_.size() >= MaxConnections) {
+        ::close(fd);
+        return;
+    }
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    // A client that stops reading must not stall the server for good.
+    const timeval sendLimit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+    auto connection = std::make_unique<Connection>();
+    connection->fd = fd;
+    connections_.push_back(std::move(connection));
+    Log("connection %d opened\n", fd);
+}
+
+void UsbipServer::Receive(Connection& connection) {
+    uint8_t chunk[ReceiveChunk];
+    const ssize_t count = ::recv(connection.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+        return;
+    }
+    if (count <= 0) {
+        connection.closing = true;
+        return;
+    }
+    connection.input.insert(connection.input.end(), chunk, chunk + count);
+    if (!Process(connection)) {
+        Log("connection %d: protocol error, closed\n", connection.fd);
+        connection.closing = true;
+    }
+}
+
+bool UsbipServer::Process(Connection& connection) {
+    bool ok = true;
+    while (ok && !connection.closing) {
+        size_t step = 0;
+        ok = connection.imported ? ProcessUrb(connection, step) : ProcessOperation(connection, step);
+        if (step == 0) {
+            break;   // waiting for more bytes
+        }
+        connection.input.erase(connection.input.begin(), connection.input.begin() + static_cast<std::ptrdiff_t>(step));
+    }
+    return ok;
+}
+
+bool UsbipServer::DeviceImported() const {
+    return std::any_of(connections_.begin(), connections_.end(),
+                       [](const auto& connection) { return connection->imported && !connection->closing; });
+}
+
+ExportedDevice UsbipServer::Exported() const {
+    ExportedDevice device;
+    device.busId = options_.busId;
+    device.path = "/sys/devices/platform/kvx512-sim/usb1/" + options_.busId;
+    device.vendorId = VendorId;
+    device.productId = device_.GetPlayer()->ProductId();
+    device.bcdDevice = 0x0100;
+    device.deviceClass = 0xFF;
+    device.interfaces.push_back({0xFF, 0x00, 0x00});
+    return device;
+}
+
+bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
+    const auto& input = connection.input;
+    if (input.size() < OpHeaderSize) {
+        return true;
+    }
+    const uint16_t version = Load16(&input[0]);
+    const uint16_t code = Load16(&input[2]);
+    if (code == OpReqDevlist) {
+        used = OpHeaderSize;
+        const bool listed = device_.GetPlayer()->Attached();
+        if (!listed) {
+            NoteDetached();
+        } else {
+            seenDetached_ = false;   // back, whoever attached it
+        }
+        auto reply = OpHeader(OpRepDevlist, 0);
+        reply.resize(reply.size() + 4, 0);
+        Store32(&reply[OpHeaderSize], listed ? 1 : 0);
+        if (listed) {
+            const auto record = DeviceRecord(Exported(), true);
+            reply.insert(reply.end(), record.begin(), record.end());
+        }
+        Log("connection %d: device list\n", connection.fd);
+        Send(connection, reply);
+        connection.closing = true;
+        return true;
+    }
+    if (code == OpReqImport) {
+        if (input.size() < OpHeaderSize + BusIdSize) {
+            return true;
+        }
+        used = OpHeaderSize + BusIdSize;
+        const char* requested = reinterpret_cast<const char*>(&input[OpHeaderSize]);
+        const std::string busId(requested, strnlen(requested, BusIdSize));
+        const bool available = version == UsbipVersion && busId == options_.busId &&
+                               device_.GetPlayer()->Attached() && !DeviceImported();
+        Log("connection %d: import %s %s\n", connection.fd, busId.c_str(), available ? "granted" : "refused");
+        if (!available) {
+            Send(connection, OpHeader(OpRepImport, ImportFailed));
+            connection.closing = true;
+            return true;
+        }
+        auto reply = OpHeader(OpRepImport, 0);
+        const auto record = DeviceRecord(Exported(), false);
+        reply.insert(reply.end(), record.begin(), record.end());
+        Send(connection, reply);
+        connection.imported = true;
+        return true;
+    }
+    return false;
+}
+
+bool UsbipServer::ProcessUrb(Connection& connection, size_t& used) {
+    const auto& input = connection.input;
+    if (input.size() < UrbHeaderSize) {
+        return true;
+    }
+    const UrbCommand command = ReadUrbCommand(input.data());
+    if (command.command == CmdUnlink) {
+        used = UrbHeaderSize;
+        const auto found = std::find_if(connection.pending.begin(), connection.pending.end(),
+                                        [&](const PendingIn& in) { return in.seqnum == command.unlinkSeqnum; });
+        int32_t status = UrbOk;   // already answered
+        if (found != connection.pending.end()) {
+            connection.pending.erase(found);
+            status = UrbUnlinked;
+        }
+        Log("unlink %u: %s\n", command.unlinkSeqnum, status == UrbOk ? "already done" : "unlinked");
+        Send(connection, RetUnlinkRecord(command.seqnum, status));
+        return true;
+    }
+    if (command.command != CmdSubmit || command.bufferLength > MaxUrbLength) {
+        return false;
+    }
+    const bool iso = command.packetCount != 0 && command.packetCount != 0xFFFFFFFFu;
+    if (iso) {
+        return false;   // the device has no isochronous endpoints
+    }
+    const bool out = command.direction == DirectionOut;
+    const size_t needed = UrbHeaderSize + (out ? command.bufferLength : 0);
+    if (input.size() < needed) {
+        return true;
+    }
+    used = needed;
+    std::vector<uint8_t> outData(input.begin() + UrbHeaderSize, input.begin() + static_cast<std::ptrdiff_t>(needed));
+    const uint32_t endpoint = command.endpoint & 0x0F;
+    if (endpoint == 0) {
+        const UrbResult result = device_.Control(command.setup, outData, out ? 0 : command.bufferLength);
+        if (result.status == UrbNoDevice) {
+            NoteDetached();
+        }
+        Send(connection, RetSubmitRecord(command.seqnum, result.status, result.inData,
+                                         out && result.status == UrbOk ? command.bufferLength : result.actual));
+    } else if (out) {
+        const UrbResult result = device_.BulkOut(endpoint, outData);
+        if (result.status == UrbNoDevice) {
+            NoteDetached();
+        }
+        Send(connection, RetSubmitRecord(command.seqnum, result.status, {}, result.actual));
+    } else {
+        if (connection.pending.size() >= MaxPendingIn) {
+            return false;
+        }
+        connection.pending.push_back({command.seqnum, endpoint, command.bufferLength});
+    }
+    ServePending(connection);
+    return true;
+}
+
+void UsbipServer::ServePending(Connection& connection) {
+    // In order: a later request never overtakes an earlier one.
+    while (!connection.pending.empty() && !connection.closing) {
+        const PendingIn in = connection.pending.front();
+        auto result = device_.TryBulkIn(in.endpoint, in.length);
+        if (!result) {
+            return;
+        }
+        connection.pending.pop_front();
+        if (result->status == UrbNoDevice) {
+            NoteDetached();
+        }
+        Send(connection, RetSubmitRecord(in.seqnum, result->status, result->inData, result->actual));
+    }
+}
+
+void UsbipServer::Send(Connection& connection, const std::vector<uint8_t>& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size() && !connection.closing) {
+        const ssize_t count = ::send(connection.fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            connection.closing = true;
+            return;
+        }
+        sent += static_cast<size_t>(count);
+    }
+}
+
+void UsbipServer::Close(Connection& connection) {
+    if (connection.fd < 0) {
+        return;
+    }
+    Log("connection %d closed%s\n", connection.fd,
+        connection.pending.empty() ? "" : " with requests pending");
+    ::close(connection.fd);
+    connection.fd = -1;
+    connection.pending.clear();
+    if (connection.imported && onSessionEnd_) {
+        onSessionEnd_();
+    }
+    connection.imported = false;
+}
+
+} // namespace kvx512sim::server
