@@ -1,7 +1,7 @@
 #include "updater/wizard/player_identity.h"
 
 #include "updater/engine/engine_link.h"
-#include "updater/wizard/version_number.h"
+#include "portio/version_number.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,17 +39,17 @@ bool ReadPlayerIdentity(IdentityText& identity, uint32_t& version) {
     }
     size_t at = WordsAt;
     for (int word = 0; word < 3; ++word) {
-        if (!SkipWord(reply.data(), end, at)) {
+        if (!portio::SkipWord(reply.data(), end, at)) {
             return true;
         }
     }
     version = VersionWithoutWord;
     std::memcpy(identity.data(), &reply[at], end - at);   // at most 224 bytes
-    if (!SkipWord(reply.data(), end, at)) {
+    if (!portio::SkipWord(reply.data(), end, at)) {
         return true;
     }
     version = VersionUnreadable;
-    if (const uint32_t parsed = ParseVersionNumber(&reply[at], static_cast<long>(end - at))) {
+    if (const uint32_t parsed = portio::ParseVersionNumber(&reply[at], static_cast<ptrdiff_t>(end - at))) {
         version = parsed;
     }
     return true;

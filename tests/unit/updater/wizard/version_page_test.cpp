@@ -2,7 +2,6 @@
 #include "tests/unit/updater/recording_sheet.h"
 #include "tests/support/case_name.h"
 #include "updater/wizard/player_identity.h"
-#include "updater/wizard/version_number.h"
 #include "updater/wizard/version_page.h"
 
 #include <cstring>
@@ -122,19 +121,6 @@ TEST_F(VersionRead, DecliningTheQuestionStaysWithText123) {
     EXPECT_EQ(sheet.version.informationText, WizardText(123));
     EXPECT_EQ(sheet.Buttons().back(), PSWIZB_FINISH);
     EXPECT_EQ(sheet.Events().back().kind, updatertest::SheetEvent::Kind::Refresh);
-}
-
-TEST(VersionNumber, ParsesLikeThePlayerProtocol) {
-    const auto parse = [](const char* text) {
-        return ParseVersionNumber(reinterpret_cast<const uint8_t*>(text), static_cast<long>(std::strlen(text)));
-    };
-    EXPECT_EQ(parse("1.43.22"), 0x14300u);
-    EXPECT_EQ(parse("1.4322"), 0x14322u);
-    EXPECT_EQ(parse("2"), 0x20000u);
-    EXPECT_EQ(parse("12345.6"), 0x12340000u) << "four major digits at most";
-    EXPECT_EQ(parse("1.123456"), 0x11234u) << "four fraction digits at most";
-    EXPECT_EQ(parse("0.00"), 0u);
-    EXPECT_EQ(ParseVersionNumber(reinterpret_cast<const uint8_t*>("1.4"), 0), 0u);
 }
 
 TEST(ShownVersion, CutsWhereTheDigitsRunOut) {
