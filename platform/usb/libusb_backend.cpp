@@ -1,4 +1,5 @@
 // Real players through libusb-1.0.
+#include "platform/usb/forwarding_driver.h"
 #include "platform/usb/usb_driver.h"
 
 #include <libusb.h>
@@ -210,27 +211,11 @@ private:
     std::map<uint32_t, Opened> opened_;
 };
 
-class LibusbDriver final : public Driver {
-public:
-    explicit LibusbDriver(LibusbBackend& backend) : backend_(backend) {}
-
-    DriverVersion Version() override { return {StatusSuccess, LibusbDriverVersion, "libusb-1.0"}; }
-    ScanResult Scan(uint16_t vendorId, uint16_t productId) override { return backend_.Scan(vendorId, productId); }
-    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting,
-                          uint32_t /*options*/) override {
-        return backend_.SetInterface(uniqueId, interfaceNumber, alternateSetting);
-    }
-    TransferResult Transfer(const TransferRequest& request) override { return backend_.Transfer(request); }
-
-private:
-    LibusbBackend& backend_;
-};
-
 DriverHandle LibusbBackend::OpenDriver() {
     if (context_ == nullptr) {
         return nullptr;   // libusb could not start: as a machine without the driver
     }
-    return std::make_unique<LibusbDriver>(*this);
+    return std::make_unique<ForwardingDriver<LibusbBackend>>(*this, LibusbDriverVersion, "libusb-1.0");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Players behind a USB/IP server: kvx512-sim, or a real player exported from
 // another machine. One imported connection per process carries every transfer,
 // so opening the driver costs nothing.
+#include "platform/usb/forwarding_driver.h"
 #include "platform/usb/usb_driver.h"
 #include "platform/usb/usbip_address.h"
 #include "platform/usb/usbip_session.h"
@@ -118,23 +119,7 @@ private:
     std::optional<UsbipSession> session_;
 };
 
-class UsbipDriver final : public Driver {
-public:
-    explicit UsbipDriver(UsbipBackend& backend) : backend_(backend) {}
-
-    DriverVersion Version() override { return {StatusSuccess, ClientVersion, "KVX512 USB/IP client"}; }
-    ScanResult Scan(uint16_t vendorId, uint16_t productId) override { return backend_.Scan(vendorId, productId); }
-    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting,
-                          uint32_t /*options*/) override {
-        return backend_.SetInterface(uniqueId, interfaceNumber, alternateSetting);
-    }
-    TransferResult Transfer(const TransferRequest& request) override { return backend_.Transfer(request); }
-
-private:
-    UsbipBackend& backend_;
-};
-
-DriverHandle UsbipBackend::OpenDriver() { return std::make_unique<UsbipDriver>(*this); }
+DriverHandle UsbipBackend::OpenDriver() { return std::make_unique<ForwardingDriver<UsbipBackend>>(*this, ClientVersion, "KVX512 USB/IP client"); }
 
 } // namespace
 
