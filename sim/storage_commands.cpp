@@ -152,21 +152,24 @@ void Player::OnListing(const Storage& storage, char group) {
 }
 
 void Player::OnWrite(Storage& storage, int storageIndex, const Command& command) {
-    // The host puts the entries' byte count + 1 (big-endian, 0x00xx or 0x01xx)
-    // before the entries; entries that start right away are taken as well, as
-    // no entry can start with byte 0 or 1.
+    // The entries come after their byte count + 1 (big-endian): long-name
+    // entries, then the short entry, which must be the last.
     const std::vector<uint8_t>& payload = command.payload;
-    const size_t first = (!payload.empty() && payload[0] <= 1) ? 2 : 0;
-    size_t count = 0;
-    const uint8_t* shortEntry = nullptr;
-    for (size_t at = first; at + EntrySize <= payload.size(); at += EntrySize) {
-        ++count;
-        if (!IsLongNameEntry(&payload[at])) {
-            shortEntry = &payload[at];
-            break;
+    constexpr size_t first = 2;
+    const size_t counted = payload.size() >= first ? GetBe16(&payload[0]) : 0;
+    if (counted < EntrySize + 1 || (counted - 1) % EntrySize != 0 || first + counted - 1 > payload.size()) {
+        ReplyError(ErrorBadRequest);
+        return;
+    }
+    const size_t count = (counted - 1) / EntrySize;
+    const uint8_t* shortEntry = &payload[first + (count - 1) * EntrySize];
+    for (size_t i = 0; i + 1 < count; ++i) {
+        if (!IsLongNameEntry(&payload[first + i * EntrySize])) {
+            ReplyError(ErrorBadRequest);
+            return;
         }
     }
-    if (shortEntry == nullptr || IsFreeSlot(shortEntry) || IsDeleted(shortEntry) || IsFolderEntry(shortEntry)) {
+    if (IsLongNameEntry(shortEntry) || IsFreeSlot(shortEntry) || IsDeleted(shortEntry) || IsFolderEntry(shortEntry)) {
         ReplyError(ErrorBadRequest);
         return;
     }

@@ -75,11 +75,17 @@ TEST_F(FileWrite, KeepsTheEntriesAsSentAndGivesTheFileACluster) {
     EXPECT_EQ(player.FileData(0, "/Track thirteen.mp3"), Pattern(700));
 }
 
-TEST_F(FileWrite, TakesEntriesWithoutTheLengthPrefixToo) {
-    host.Send(CommandBlock("MW", ShortEntry("PLAIN   TXT", 3), 2));
-    EXPECT_EQ(Head(host.Reply(), 6), OkReply);
-    host.SendData({1, 2, 3});
-    EXPECT_EQ(player.FileData(0, "/PLAIN.TXT"), (Bytes{1, 2, 3}));
+TEST_F(FileWrite, RefusesEntriesWithoutATrueByteCount) {
+    const Bytes entry = ShortEntry("PLAIN   TXT", 3);
+    Bytes wrongCount{0x00, 0x40};   // one entry is 32 bytes: the count must be 0x21
+    wrongCount.insert(wrongCount.end(), entry.begin(), entry.end());
+    for (const Bytes& payload : {entry, wrongCount}) {
+        host.Send(CommandBlock("MW", payload, 2));
+        const Bytes reply = host.Reply();
+        EXPECT_EQ(reply[4], 1) << "refused";
+        EXPECT_EQ(reply[5], kvx512sim::ErrorBadRequest);
+    }
+    EXPECT_FALSE(player.FileData(0, "/PLAIN.TXT").has_value());
 }
 
 TEST_F(FileWrite, CommandBlocksInTheDataPhaseAreData) {
