@@ -27,8 +27,13 @@ struct Options {
     uint32_t mainMiB = 64;
     uint32_t secondMiB = 32;          // 0: no second storage
     std::string stateFile;
-    int formatStep = 25;
+    // Progress at 33, 66 and 99 %: the updater waits for 99 before the end.
+    int formatStep = 33;
     uint32_t formatDelayMs = 0;
+    uint16_t eraseSteps = kvx512sim::FirmwareSettings{}.eraseSteps;   // 0: the plain erase
+    uint32_t eraseDelayMs = 0;
+    uint32_t restartPauseMs = 1000;
+    std::string newFirmwareVersion = kvx512sim::FirmwareSettings{}.newVersion;
     uint32_t detachAfterBytes = 0;
 };
 
@@ -79,6 +84,17 @@ void AddOptions(CLI::App& app, Options& options) {
         ->capture_default_str();
     app.add_option("--format-delay", options.formatDelayMs, "milliseconds between format progress replies")
         ->capture_default_str();
+    app.add_option("--erase-steps", options.eraseSteps,
+                   "progress replies of a counted firmware erase; 0: only the plain erase, one late reply")
+        ->capture_default_str();
+    app.add_option("--erase-delay", options.eraseDelayMs, "milliseconds a firmware erase takes")
+        ->capture_default_str();
+    app.add_option("--restart-pause", options.restartPauseMs,
+                   "milliseconds the player is away after a firmware download before it comes back")
+        ->capture_default_str();
+    app.add_option("--new-firmware-version", options.newFirmwareVersion,
+                   "version the player reports after a firmware download")
+        ->capture_default_str();
     app.add_option("--reattach-after", options.server.reattachMs,
                    "milliseconds until a detached player comes back; 0: never")
         ->capture_default_str();
@@ -113,6 +129,13 @@ int main(int argc, char** argv) {
         player.SetCapacityUnits(1, static_cast<uint16_t>(options.secondMiB * UnitsPerMiB));
     }
     player.SetFormatPace(options.formatStep, options.formatDelayMs);
+    kvx512sim::FirmwareSettings firmware;
+    firmware.countedErase = options.eraseSteps > 0;
+    firmware.eraseSteps = options.eraseSteps;
+    firmware.eraseDelayMs = options.eraseDelayMs;
+    firmware.restartPauseMs = options.restartPauseMs;
+    firmware.newVersion = options.newFirmwareVersion;
+    player.SetFirmwareSettings(firmware);
     if (options.detachAfterBytes > 0) {
         player.DetachAfterDataBytes(options.detachAfterBytes);
     }
