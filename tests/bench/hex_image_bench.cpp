@@ -2,7 +2,7 @@
 // binutils' objcopy doing the same with the same file. Both outputs must be
 // the same bytes; a benchmark whose output differs reports an error.
 #include "updater/engine/hex_image.h"
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
 
 #include <benchmark/benchmark.h>
@@ -19,13 +19,13 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 struct Files {
-    std::string hex = updater::CreateTemporaryFile("$512Bhex");
-    std::string flat = updater::CreateTemporaryFile("$512Bbin");
-    std::string objcopyOut = updater::CreateTemporaryFile("$512Bobj");
+    std::string hex = platform::CreateTemporaryFile("$512Bhex");
+    std::string flat = platform::CreateTemporaryFile("$512Bbin");
+    std::string objcopyOut = platform::CreateTemporaryFile("$512Bobj");
 
     Files() {
         const auto text = updater::resources::FindResource(updater::resources::FirmwareHexResource);
-        updater::WriteWholeFile(hex, text.data(), text.size());
+        platform::WriteWholeFile(hex, text.data(), text.size());
     }
     ~Files() {
         std::remove(hex.c_str());

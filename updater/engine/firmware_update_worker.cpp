@@ -1,7 +1,7 @@
 #include "updater/engine/firmware_download.h"
 
 #include "updater/engine/hex_image.h"
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
 #include "updater/wizard/player_detection.h"
 #include "updater/wizard/wizard_state.h"
@@ -32,11 +32,11 @@ void PumpThreadMessages() {
 
 unsigned FirmwareUpdateWorker(Sheet& sheet) {
     sheet.SendSheetMessage(WM_WIZ_PROGRESS, ProgressShow, 0);
-    const std::string flatPath = CreateTemporaryFile("$512Bbin");
-    const std::string hexPath = CreateTemporaryFile("$512Bhex");
+    const std::string flatPath = platform::CreateTemporaryFile("$512Bbin");
+    const std::string hexPath = platform::CreateTemporaryFile("$512Bhex");
     const auto hexText = resources::FindResource(resources::FirmwareHexResource);
     if (!hexPath.empty()) {
-        WriteWholeFile(hexPath, hexText.data(), hexText.size());
+        platform::WriteWholeFile(hexPath, hexText.data(), hexText.size());
     }
     // A failed conversion leaves an empty image, which the download refuses.
     ConvertHexImage(hexPath, flatPath, ApplicationBase);

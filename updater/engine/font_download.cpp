@@ -2,7 +2,7 @@
 
 #include "updater/engine/engine_link.h"
 #include "updater/engine/system_message.h"
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
 #include "updater/wizard/wizard_state.h"
 #include "updater/wizard/wizard_texts.h"
@@ -91,10 +91,10 @@ unsigned FontDownloadWorker(Sheet& sheet) {
     LoadWizardText(sheet.format.mainText, 118);
     sheet.SendPageMessage(Page::Format, WM_WIZ_REFRESH, 0, 0);
 
-    const std::string path = CreateTemporaryFile("$512Bfont");
+    const std::string path = platform::CreateTemporaryFile("$512Bfont");
     const auto font = resources::FindResource(resources::FontResource);
     if (!path.empty()) {
-        WriteWholeFile(path, font.data(), font.size());
+        platform::WriteWholeFile(path, font.data(), font.size());
     }
 
     std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");

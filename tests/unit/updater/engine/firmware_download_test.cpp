@@ -3,7 +3,7 @@
 #include "tests/unit/updater/recording_sheet.h"
 #include "updater/engine/firmware_download.h"
 #include "updater/engine/hex_image.h"
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
 
 #include <algorithm>
@@ -45,10 +45,10 @@ protected:
 
     // The carried image as the conversion lays it out.
     static Bytes CarriedImage() {
-        const std::string hex = CreateTemporaryFile("hex");
-        const std::string flat = CreateTemporaryFile("flat");
+        const std::string hex = platform::CreateTemporaryFile("hex");
+        const std::string flat = platform::CreateTemporaryFile("flat");
         const auto text = resources::FindResource(resources::FirmwareHexResource);
-        WriteWholeFile(hex, text.data(), text.size());
+        platform::WriteWholeFile(hex, text.data(), text.size());
         ConvertHexImage(hex, flat, ApplicationBase);
         std::ifstream in(flat, std::ios::binary);
         Bytes bytes(std::istreambuf_iterator<char>(in), {});

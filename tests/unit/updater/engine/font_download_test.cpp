@@ -2,7 +2,7 @@
 #include "tests/unit/updater/recording_sheet.h"
 #include "tests/support/case_name.h"
 #include "updater/engine/font_download.h"
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
 
 #include <algorithm>

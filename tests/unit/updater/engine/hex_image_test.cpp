@@ -1,6 +1,6 @@
 // Converting Intel HEX text into the flat image.
 #include "updater/engine/hex_image.h"
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ protected:
     }
 
     bool Convert(const std::string& text, uint32_t base = 0x2000) {
-        updater::WriteWholeFile(hexPath, text.data(), text.size());
+        platform::WriteWholeFile(hexPath, text.data(), text.size());
         return updater::ConvertHexImage(hexPath, flatPath, base);
     }
 
@@ -33,8 +33,8 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::string hexPath = updater::CreateTemporaryFile("$512Bhex");
-    std::string flatPath = updater::CreateTemporaryFile("$512Bbin");
+    std::string hexPath = platform::CreateTemporaryFile("$512Bhex");
+    std::string flatPath = platform::CreateTemporaryFile("$512Bbin");
 };
 
 TEST_F(HexImage, CarriedImageHasTheShippedShape) {
@@ -101,7 +101,7 @@ TEST_F(HexImage, MissingHexFileFails) {
 }
 
 TEST_F(HexImage, UnwritableFlatFileFails) {
-    updater::WriteWholeFile(hexPath, ":00000001FF\r\n", 13);
+    platform::WriteWholeFile(hexPath, ":00000001FF\r\n", 13);
     EXPECT_FALSE(updater::ConvertHexImage(hexPath, "/nonexistent-folder/flat", 0x2000));
 }
 

@@ -1,10 +1,10 @@
-// Temporary files of the engine: in $TMPDIR (or /tmp), unique, created empty
+// Temporary files: in $TMPDIR (or /tmp), unique, created empty
 // with mode 0600 so that no other user can read or swap them.
 #pragma once
 
 #include <string>
 
-namespace updater {
+namespace platform {
 
 // The directory temporary files go to.
 std::string TemporaryDirectory();
@@ -17,4 +17,4 @@ std::string CreateTemporaryFile(const std::string& prefix);
 // when the file cannot be written whole.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 
-} // namespace updater
+} // namespace platform

@@ -1,4 +1,4 @@
-#include "updater/engine/temporary_file.h"
+#include "platform/system/temporary_file.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace updater {
+namespace platform {
 
 std::string TemporaryDirectory() {
     const char* dir = std::getenv("TMPDIR");
@@ -38,4 +38,4 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
     return std::fclose(file) == 0 && written;
 }
 
-} // namespace updater
+} // namespace platform
