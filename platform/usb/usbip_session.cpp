@@ -129,17 +129,22 @@ UrbOutcome UsbipSession::Break() {
     return {StatusNoDevice, 0};
 }
 
+void UsbipSession::FillHeader(usbip::UrbHeader& header, uint32_t command, uint32_t seqnum,
+                              const UrbRequest& request) const {
+    header.command.Set(command);
+    header.seqnum.Set(seqnum);
+    header.devid.Set(Devid());
+    header.direction.Set(request.in ? usbip::DirectionIn : usbip::DirectionOut);
+    header.endpoint.Set(request.endpoint);
+}
+
 UrbOutcome UsbipSession::Submit(const UrbRequest& request) {
     if (broken_) {
         return {StatusNoDevice, 0};
     }
     const uint32_t seqnum = nextSeqnum_++;
     usbip::SubmitCommand command;
-    command.header.command.Set(usbip::CmdSubmit);
-    command.header.seqnum.Set(seqnum);
-    command.header.devid.Set(Devid());
-    command.header.direction.Set(request.in ? usbip::DirectionIn : usbip::DirectionOut);
-    command.header.endpoint.Set(request.endpoint);
+    FillHeader(command.header, usbip::CmdSubmit, seqnum, request);
     command.bufferLength.Set(request.length);
     command.setup = request.setup;
     const auto encoded = usbip::Encode(command);
@@ -172,11 +177,7 @@ UrbOutcome UsbipSession::Submit(const UrbRequest& request) {
 UrbOutcome UsbipSession::TakeBack(uint32_t seqnum, const UrbRequest& request) {
     const uint32_t unlinkSeqnum = nextSeqnum_++;
     usbip::UnlinkCommand command;
-    command.header.command.Set(usbip::CmdUnlink);
-    command.header.seqnum.Set(unlinkSeqnum);
-    command.header.devid.Set(Devid());
-    command.header.direction.Set(request.in ? usbip::DirectionIn : usbip::DirectionOut);
-    command.header.endpoint.Set(request.endpoint);
+    FillHeader(command.header, usbip::CmdUnlink, unlinkSeqnum, request);
     command.unlinkSeqnum.Set(seqnum);
     const auto encoded = usbip::Encode(command);
     if (!stream_.SendAll(encoded.data(), encoded.size())) {

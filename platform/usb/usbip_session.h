@@ -4,6 +4,7 @@
 
 #include "platform/usb/tcp_stream.h"
 #include "platform/usb/usbip_address.h"
+#include "platform/usb/usbip_protocol.h"
 
 #include <array>
 #include <cstdint>
@@ -76,6 +77,7 @@ private:
         int32_t unlinkStatus = 0;
     };
     Reply ReadReply(uint32_t seqnum, const UrbRequest& request, uint32_t unlinkSeqnum);
+    void FillHeader(usbip::UrbHeader& header, uint32_t command, uint32_t seqnum, const UrbRequest& request) const;
     UrbOutcome TakeBack(uint32_t seqnum, const UrbRequest& request);
     UrbOutcome Break();
 

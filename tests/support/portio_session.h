@@ -3,6 +3,7 @@
 
 #include "portio.h"
 #include "tests/support/file_records.h"
+#include "tests/support/portio_calls.h"
 #include "tests/support/sim_fixture.h"
 
 #include <cstring>
@@ -28,49 +29,16 @@ protected:
         return testsupport::MakeRecord(longName, base, extension, size);
     }
 
-    static std::vector<uint8_t> Pattern(size_t size, uint32_t seed = 1) {
-        std::vector<uint8_t> data(size);
-        uint32_t state = seed;
-        for (auto& byte : data) {
-            state = state * 1103515245u + 12345u;
-            byte = static_cast<uint8_t>(state >> 16);
-        }
-        return data;
-    }
+    static std::vector<uint8_t> Pattern(size_t size, uint32_t seed = 1) { return testsupport::Pattern(size, seed); }
 
-    // Writes a whole file through the exports, in pieces of 32,768 bytes.
     int Upload(const FileRecord& record, const std::vector<uint8_t>& data, int storage = 0) {
-        const int opened = dll_fn_Open_Writefile(record, storage);
-        if (opened != 0) {
-            return opened;
-        }
-        for (size_t at = 0; at < data.size(); at += 32768) {
-            const auto piece = static_cast<uint32_t>(std::min<size_t>(32768, data.size() - at));
-            if (const int written = dll_fn_Write_file(data.data() + at, piece); written != 0) {
-                return written;
-            }
-        }
-        return dll_fn_Close_Writefile();
+        return testsupport::Upload(record, data, storage);
     }
 
     int Refresh(int storage = 0) { return dll_fn_refresh_device(image_.get(), storage); }
 
     // Index among the files (folders not counted) of the record named `name`, or -1.
-    int FilePosition(const std::string& name) {
-        int files = 0;
-        const uint32_t count = std::min<uint32_t>(image_->entryCount, 256);
-        for (uint32_t i = 0; i < count; ++i) {
-            const FileRecord& record = image_->records[i];
-            if (record.attribute & 0x10) {
-                continue;
-            }
-            if (name == record.longName || name == record.displayName) {
-                return files;
-            }
-            ++files;
-        }
-        return -1;
-    }
+    int FilePosition(const std::string& name) { return testsupport::FilePosition(*image_, name); }
 
     const FileRecord* Find(const std::string& name) {
         const uint32_t count = std::min<uint32_t>(image_->entryCount, 256);

@@ -5,6 +5,7 @@
 #include "tools/qrm284/commands.h"
 #include "updater/wizard/page_activation.h"
 #include "updater/wizard/sheet.h"
+#include "updater/wizard/worker_threads.h"
 #include "updater/wizard/version_page.h"
 #include "updater/wizard/wizard_state.h"
 #include "updater/wizard/wizard_texts.h"
@@ -51,19 +52,7 @@ public:
 
     ~ConsoleSheet() override {
         closing_ = true;
-        for (;;) {
-            std::vector<std::thread> threads;
-            {
-                std::lock_guard lock(mutex_);
-                threads.swap(threads_);
-            }
-            if (threads.empty()) {
-                break;
-            }
-            for (auto& thread : threads) {
-                thread.join();
-            }
-        }
+        workers_.JoinAll();
     }
 
     void PostSheetMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam) override {
@@ -132,8 +121,7 @@ public:
     }
 
     void BeginThread(std::function<unsigned()> worker) override {
-        std::lock_guard lock(mutex_);
-        threads_.emplace_back([worker = std::move(worker)] { worker(); });
+        workers_.Start([worker = std::move(worker)] { worker(); });
     }
 
     bool Closing() const override { return closing_; }
@@ -220,8 +208,8 @@ private:
     std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<LPARAM> buttons_;
-    std::vector<std::thread> threads_;
     std::atomic<bool> closing_{false};
+    updater::WorkerThreads workers_;
     std::mutex outputMutex_;
     std::string lastText_;
     std::string lastLabels_;

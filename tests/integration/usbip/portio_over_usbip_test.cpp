@@ -5,6 +5,7 @@
 #include "portio.h"
 #include "tests/integration/usbip/portio_server.h"
 #include "tests/support/file_records.h"
+#include "tests/support/portio_calls.h"
 
 #include <gtest/gtest.h>
 
@@ -32,47 +33,16 @@ void WithholdReplies(uint16_t count) {
     ASSERT_EQ(driver->Transfer(request).status, platform::usb::StatusSuccess);
 }
 
-std::vector<uint8_t> Pattern(size_t size) {
-    std::vector<uint8_t> data(size);
-    uint32_t state = 7;
-    for (auto& byte : data) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<uint8_t>(state >> 16);
-    }
-    return data;
-}
+std::vector<uint8_t> Pattern(size_t size) { return testsupport::Pattern(size, 7); }
 
 int Upload(const char* name, const std::vector<uint8_t>& data) {
-    const auto size = static_cast<uint32_t>(data.size());
-    if (const int opened = dll_fn_Open_Writefile(testsupport::MakeRecord(name, name, "BIN", size), 0); opened != 0) {
-        return opened;
-    }
-    for (size_t at = 0; at < data.size(); at += 32768) {
-        const auto piece = static_cast<uint32_t>(std::min<size_t>(32768, data.size() - at));
-        if (const int written = dll_fn_Write_file(data.data() + at, piece); written != 0) {
-            return written;
-        }
-    }
-    return dll_fn_Close_Writefile();
+    return testsupport::Upload(testsupport::MakeRecord(name, name, "BIN", static_cast<uint32_t>(data.size())), data);
 }
 
 // Position among the files of the top level, or -1.
 int FilePosition(const std::string& name) {
     auto image = std::make_unique<StorageImage>();
-    if (dll_fn_refresh_device(image.get(), 0) != 0) {
-        return -1;
-    }
-    int files = 0;
-    for (uint32_t i = 0; i < std::min<uint32_t>(image->entryCount, 256); ++i) {
-        if ((image->records[i].attribute & 0x10) != 0) {
-            continue;
-        }
-        if (name == image->records[i].longName) {
-            return files;
-        }
-        ++files;
-    }
-    return -1;
+    return dll_fn_refresh_device(image.get(), 0) == 0 ? testsupport::FilePosition(*image, name) : -1;
 }
 
 class PortioOverUsbip : public ::testing::Test {

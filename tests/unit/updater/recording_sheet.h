@@ -6,6 +6,7 @@
 #include "sim/bus.h"
 #include "updater/engine/engine_link.h"
 #include "updater/wizard/sheet.h"
+#include "updater/wizard/worker_threads.h"
 #include "updater/wizard/wizard_state.h"
 #include "updater/wizard/wizard_texts.h"
 
@@ -111,10 +112,9 @@ public:
         return answer;
     }
     void BeginThread(std::function<unsigned()> worker) override {
-        std::lock_guard lock(mutex_);
-        threads_.emplace_back([this, worker = std::move(worker)] {
+        workers_.Start([this, worker = std::move(worker)] {
             const unsigned result = worker();
-            std::lock_guard inner(mutex_);
+            std::lock_guard lock(mutex_);
             results_.push_back(result);
             cv_.notify_all();
         });
@@ -142,21 +142,7 @@ public:
     }
 
     // Joins every worker, those started by workers included.
-    void JoinAll() {
-        for (;;) {
-            std::vector<std::thread> threads;
-            {
-                std::lock_guard lock(mutex_);
-                threads.swap(threads_);
-            }
-            if (threads.empty()) {
-                return;
-            }
-            for (auto& thread : threads) {
-                thread.join();
-            }
-        }
-    }
+    void JoinAll() { workers_.JoinAll(); }
 
     std::vector<SheetEvent> Events() const {
         std::lock_guard lock(mutex_);
@@ -224,10 +210,10 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     std::vector<SheetEvent> events_;
-    std::vector<std::thread> threads_;
     std::vector<unsigned> results_;
     std::deque<int> answers_;
     std::atomic<bool> closing_{false};
+    updater::WorkerThreads workers_;
 };
 
 // A fresh simulated player, English texts, a clean wizard and engine state,
