@@ -1,6 +1,5 @@
 #include "updater/engine/engine_link.h"
 
-#include <algorithm>
 #include <atomic>
 
 namespace updater {
@@ -37,8 +36,6 @@ bool IsEngineReplyOk(const uint8_t* reply) {
     // Byte n + 2 lies inside the 512-byte block for every length byte.
     return length >= 3 && reply[0] == '#' && reply[3] == ':' && reply[length + 2] == '.' && reply[4] == 0;
 }
-
-bool IsOkReply(const uint8_t* reply) { return std::equal(std::begin(OkReply), std::end(OkReply), reply); }
 
 bool SendCommand(UsbLink* link, int form, int groupIndex, uint16_t code, const uint8_t* payload,
                  size_t payloadLength) {

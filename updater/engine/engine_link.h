@@ -4,6 +4,7 @@
 #pragma once
 
 #include "portio/command_block.h"
+#include "portio/reply_block.h"
 #include "usblink/usb_link.h"
 
 #include <cstdint>
@@ -18,9 +19,6 @@ using usblink::UsbLink;
 inline constexpr uint32_t PipeCommands = usblink::PipeCommands;
 inline constexpr uint32_t PipeReplies = usblink::PipeReplies;
 
-// The six bytes the player answers when a long operation is complete.
-inline constexpr uint8_t OkReply[6] = {0x23, 0x00, 0x03, 0x3A, 0x00, 0x2E};
-
 // The open engine link, or null.
 UsbLink* EngineLink();
 // Closes the engine link if one is open and opens a new one; null on failure.
@@ -34,8 +32,8 @@ void SetLinkTimeouts(uint32_t readMs, uint32_t writeMs);
 // True when the reply's length byte n is at least 3, it starts with '#',
 // byte 3 is ':', byte n + 2 is '.' and the result byte (4) is 0.
 bool IsEngineReplyOk(const uint8_t* reply);
-// True when the reply starts with the six bytes of the OK reply.
-bool IsOkReply(const uint8_t* reply);
+// The OK reply's check is the protocol's own.
+using portio::IsOkReply;
 
 // Builds a command block and writes it to pipe 2: true when the write
 // succeeds and moves at least one byte.
