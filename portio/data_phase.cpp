@@ -1,55 +1,60 @@
-#include "portio/data_phase.h"
+// Moving file data on the current link once a write, read or font download
+// has opened its data phase.
+#include "portio/protocol_session.h"
 
-#include "portio/protocol_state.h"
-
-#include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace portio {
 
-void AbortDataPhase() {
-    Link().SendCancelRequest(CurrentLink());
+using wire::BlockSize;
+
+void ProtocolSession::AbortDataPhase() {
+    link_.SendCancelRequest(current_);
     CloseCurrentLink();
 }
 
-bool WriteData(const uint8_t* data, uint32_t size) {
+Result ProtocolSession::WriteData(const uint8_t* data, uint32_t size) {
+    if (current_ == nullptr) {
+        return Result::Ok;
+    }
     const uint32_t wholeChunks = size / DataChunkSize;
     for (uint32_t chunk = 0; chunk < wholeChunks; ++chunk) {
-        if (Link().BulkWrite(CurrentLink(), usblink::PipeCommands, data + size_t{chunk} * DataChunkSize,
-                             DataChunkSize) < 0) {
+        if (link_.BulkWrite(current_, usblink::PipeCommands, data + size_t{chunk} * DataChunkSize, DataChunkSize) <
+            0) {
             AbortDataPhase();
-            return false;
+            return Result::WriteFailed;
         }
     }
     const uint32_t rest = size % DataChunkSize;
     if (rest == 0) {
-        return true;
+        return Result::Ok;
     }
     // The padding is zeroed: nothing of earlier data goes to the player.
-    static uint8_t staging[DataChunkSize];
     const uint32_t padded = (rest + BlockSize - 1) / BlockSize * BlockSize;
-    std::memcpy(staging, data + size_t{wholeChunks} * DataChunkSize, rest);
-    std::memset(staging + rest, 0, padded - rest);
-    if (Link().BulkWrite(CurrentLink(), usblink::PipeCommands, staging, padded) < 0) {
+    std::memcpy(writeTail_.data(), data + size_t{wholeChunks} * DataChunkSize, rest);
+    std::memset(writeTail_.data() + rest, 0, padded - rest);
+    if (link_.BulkWrite(current_, usblink::PipeCommands, writeTail_.data(), padded) < 0) {
         AbortDataPhase();
-        return false;
+        return Result::WriteFailed;
     }
-    return true;
+    return Result::Ok;
 }
 
-bool ReadData(uint8_t* buffer, uint32_t size) {
+Result ProtocolSession::ReadData(uint8_t* buffer, uint32_t size) {
+    if (current_ == nullptr) {
+        return Result::NoReply;
+    }
     const size_t blocks = (size_t{size} + BlockSize - 1) / BlockSize;
-    std::vector<uint8_t> staging(blocks * BlockSize, 0);
+    // Zeroed: a short read leaves zeros, never an earlier read's bytes.
+    readBlocks_.assign(blocks * BlockSize, 0);
     for (size_t block = 0; block < blocks; ++block) {
-        if (Link().BulkRead(CurrentLink(), usblink::PipeReplies, staging.data() + block * BlockSize, BlockSize) <
-            0) {
+        if (link_.BulkRead(current_, usblink::PipeReplies, readBlocks_.data() + block * BlockSize, BlockSize) < 0) {
             AbortDataPhase();
-            return false;
+            return Result::NoReply;
         }
     }
-    std::memcpy(buffer, staging.data(), size);
-    return true;
+    std::memcpy(buffer, readBlocks_.data(), size);
+    return Result::Ok;
 }
 
 } // namespace portio

@@ -1,8 +1,11 @@
 #include "portio/directory_entry.h"
 
-#include "portio/byte_order.h"
+#include "wire/byte_order.h"
 
 namespace portio {
+
+using wire::LoadLe16;
+using wire::StoreLe16;
 
 uint8_t LfnChecksum(const uint8_t* shortName) {
     uint8_t sum = 0;

@@ -2,14 +2,18 @@
 
 #include "platform/system/clock.h"
 #include "platform/text/code_page.h"
-#include "portio/byte_order.h"
 #include "portio/directory_entry.h"
+#include "wire/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace portio {
+
+using wire::StoreBe16;
+using wire::StoreLe16;
+using wire::StoreLe32;
 
 namespace {
 

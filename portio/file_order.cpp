@@ -1,39 +1,46 @@
-// Deleting a file and swapping two files, both named by file position.
-#include "portio.h"
-#include "portio/byte_order.h"
-#include "portio/protocol_state.h"
-#include "portio/reply_block.h"
+// Files named by their position among the files: the command that names one,
+// deleting a file and swapping two.
+#include "portio/protocol_session.h"
+#include "wire/byte_order.h"
+#include "wire/reply_view.h"
 
-using namespace portio;
+namespace portio {
 
-extern "C" PORTIO_API int dll_fn_delete_file(int position, int storage) {
-    if (!IsPlayerReachable() || !OpenCurrentLink()) {
-        return 2;
+Result ProtocolSession::FilePositionCommand(int storage, char code, int position, wire::Block& reply) {
+    if (!OpenLinkToReachablePlayer()) {
+        return Result::Unreachable;
     }
     uint8_t payload[2];
-    StoreBe16(payload, static_cast<uint16_t>(position));
-    Block reply{};
-    if (const int failed = Exchange(FormGroupCode, storage, 'E', payload, sizeof payload, reply)) {
-        return failed;
-    }
-    CloseCurrentLink();
-    return IsOkReply(reply.data()) ? 0 : 3;
+    wire::StoreBe16(payload, static_cast<uint16_t>(position));
+    return Exchange(wire::FormGroupCode, storage, static_cast<uint8_t>(code), payload, reply);
 }
 
-extern "C" PORTIO_API int dll_fn_Replace_file(int first, int second, int storage) {
-    if (!OpenCurrentLink()) {
-        return 2;
-    }
-    uint8_t payload[4];
-    StoreBe16(payload, static_cast<uint16_t>(first));
-    StoreBe16(payload + 2, static_cast<uint16_t>(second));
-    Block reply{};
-    if (const int failed = Exchange(FormGroupCode, storage, 'P', payload, sizeof payload, reply)) {
-        return failed;
-    }
-    if (IsOkReply(reply.data())) {
-        return 0;
+Result ProtocolSession::DeleteFile(int storage, int position) {
+    wire::Block reply{};
+    if (const Result sent = FilePositionCommand(storage, 'E', position, reply); sent != Result::Ok) {
+        return sent;
     }
     CloseCurrentLink();
-    return 3;
+    return wire::ReplyView(reply).IsOk() ? Result::Ok : Result::NoReply;
 }
+
+Result ProtocolSession::SwapFiles(int storage, int first, int second) {
+    // No reachability check before a swap.
+    if (!OpenCurrentLink()) {
+        return Result::Unreachable;
+    }
+    uint8_t payload[4];
+    wire::StoreBe16(payload, static_cast<uint16_t>(first));
+    wire::StoreBe16(payload + 2, static_cast<uint16_t>(second));
+    wire::Block reply{};
+    if (const Result sent = Exchange(wire::FormGroupCode, storage, 'P', payload, reply); sent != Result::Ok) {
+        return sent;
+    }
+    if (wire::ReplyView(reply).IsOk()) {
+        return Result::Ok;
+    }
+    CloseCurrentLink();
+    return Result::NoReply;
+}
+
+} // namespace portio

@@ -1,14 +1,17 @@
 #include "portio/file_record.h"
 
 #include "platform/text/code_page.h"
-#include "portio/byte_order.h"
 #include "portio/directory_entry.h"
+#include "wire/byte_order.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 namespace portio {
+
+using wire::LoadLe16;
+using wire::LoadLe32;
 
 namespace {
 

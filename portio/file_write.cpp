@@ -1,58 +1,50 @@
-// Writing a file: "W" with its entries, then the data phase.
-#include "portio.h"
-#include "portio/data_phase.h"
+// Writing a file: "W" with its entries; the data phase follows.
 #include "portio/file_entries.h"
-#include "portio/protocol_state.h"
-#include "portio/reply_block.h"
+#include "portio/protocol_session.h"
+#include "wire/reply_view.h"
 
-using namespace portio;
+namespace portio {
 
 namespace {
 
 constexpr uint8_t ErrorNoRoom = 0x27;
 constexpr uint8_t ErrorFolderFullOrNameTaken = 0x19;
 
+Result RefusalResult(const wire::ReplyView& reply) {
+    if (!reply.IsRefusal()) {
+        return Result::NoReply;
+    }
+    switch (reply.ErrorCode()) {
+    case ErrorNoRoom:
+        return Result::NoRoom;
+    case ErrorFolderFullOrNameTaken:
+        return Result::FolderFullOrNameTaken;
+    default:
+        return Result::NoReply;
+    }
+}
+
 } // namespace
 
-extern "C" PORTIO_API int dll_fn_Open_Writefile(FileRecord record, int storage) {
+Result ProtocolSession::OpenFileWrite(const FileRecord& record, int storage) {
     // A name the block cannot carry is refused before anything reaches the player.
     const auto payload = BuildFileWritePayload(record);
     if (!payload) {
-        return 5;
+        return Result::NotSent;
     }
-    if (!IsPlayerReachable() || !OpenCurrentLink()) {
-        return 2;
+    if (!OpenLinkToReachablePlayer()) {
+        return Result::Unreachable;
     }
-    Block reply{};
-    if (const int failed = Exchange(FormFileWrite, storage, 'W', payload->data(), payload->size(), reply)) {
-        return failed;
+    wire::Block block{};
+    if (const Result sent = Exchange(wire::FormFileWrite, storage, 'W', *payload, block); sent != Result::Ok) {
+        return sent;
     }
-    if (IsOkReply(reply.data())) {
-        return 0;
+    const wire::ReplyView reply(block);
+    if (reply.IsOk()) {
+        return Result::Ok;
     }
     CloseCurrentLink();
-    if (reply[2] == 4 && reply[4] == 1) {
-        if (reply[5] == ErrorNoRoom) {
-            return 6;
-        }
-        if (reply[5] == ErrorFolderFullOrNameTaken) {
-            return 8;
-        }
-    }
-    return 3;
+    return RefusalResult(reply);
 }
 
-extern "C" PORTIO_API int dll_fn_Write_file(const void* data, uint32_t size) {
-    if (CurrentLink() == nullptr || size == 0 || data == nullptr) {
-        return 0;
-    }
-    return WriteData(static_cast<const uint8_t*>(data), size) ? 0 : 4;
-}
-
-extern "C" PORTIO_API int dll_fn_Close_Writefile(void) {
-    CloseCurrentLink();
-    return 0;
-}
-
-// One entry point under both names.
-extern "C" PORTIO_API int dll_fn_Close_Readfile(void) __attribute__((alias("dll_fn_Close_Writefile")));
+} // namespace portio

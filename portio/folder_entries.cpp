@@ -2,13 +2,15 @@
 
 #include "platform/system/clock.h"
 #include "platform/text/code_page.h"
-#include "portio/byte_order.h"
 #include "portio/directory_entry.h"
 #include "portio/short_name.h"
+#include "wire/byte_order.h"
 
 #include <cstring>
 
 namespace portio {
+
+using wire::StoreLe16;
 
 std::optional<std::vector<uint8_t>> BuildDirEntries(const std::string& path, bool forceLongName) {
     const platform::SystemTime now = platform::GetLocalTime();

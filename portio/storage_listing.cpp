@@ -1,69 +1,39 @@
-// dll_fn_refresh_device: the directory image of a storage's current folder.
-#include "portio.h"
-#include "portio/byte_order.h"
+// "GG": the directory image of a storage's current folder.
 #include "portio/directory_entry.h"
 #include "portio/file_record.h"
-#include "portio/protocol_state.h"
+#include "portio/protocol_session.h"
+#include "wire/reply_view.h"
 
 #include <vector>
 
-using namespace portio;
+namespace portio {
 
 namespace {
 
+// The header reply: big-endian words after the result byte.
+constexpr size_t FileCountAt = 6;
+constexpr size_t EntryCountAt = 8;
+constexpr size_t TotalUnitsAt = 10;
+constexpr size_t UsedUnitsAt = 12;
+// A file count the player marks as no listing.
+constexpr uint16_t NoListing = 0xFFFF;
+
 constexpr uint32_t UnitSize = 16384;
 constexpr uint32_t MaxRecords = 256;
-constexpr uint32_t FolderVersion = 0x14300;
+constexpr uint32_t EntriesPerBlock = wire::BlockSize / EntrySize;
 
-// An error reply in place of the header would otherwise be read as a listing
-// of thousands of files.
-bool IsRefusal(const Block& header) {
-    return header[0] == '#' && header[2] == 4 && header[3] == ':' && header[4] == 1 && header[6] == '.';
+bool IsUnusedSlot(const uint8_t* entry) {
+    return entry[ShortEntry::Name] == 0 || (entry[0] == 0xFF && entry[1] == 0xFF) ||
+           entry[ShortEntry::Name] == DeletedMark;
 }
 
-} // namespace
-
-extern "C" PORTIO_API int dll_fn_refresh_device(StorageImage* image, int storage) {
-    if (image == nullptr) {
-        return 9;
-    }
-    if (!IsPlayerReachable() || !OpenCurrentLink()) {
-        return 2;
-    }
-    if (!SendCommand(CurrentLink(), FormGroupWord, storage, TwoLetterCode('G', 'G'), nullptr, 0)) {
-        return 5;
-    }
-    Block header{};
-    if (!ReadReply(CurrentLink(), header) || (header[6] == 0xFF && header[7] == 0xFF) || IsRefusal(header)) {
-        return 3;
-    }
-    const uint32_t fileCount = LoadBe16(&header[6]);
-    const uint32_t entryCount = LoadBe16(&header[8]);
-    const uint32_t totalUnits = LoadBe16(&header[10]);
-    const uint32_t usedUnits = LoadBe16(&header[12]);
-    image->entryCount = fileCount;
-    image->totalBytes = totalUnits * UnitSize;
-    image->freeBytes = usedUnits <= totalUnits ? (totalUnits - usedUnits) * UnitSize : 0;
-    if (FirmwareVersion() < FolderVersion && fileCount == 0) {
-        CloseCurrentLink();
-        return 0;
-    }
-    image->imageSize = entryCount * EntrySize;
-    const uint32_t blockCount = (entryCount + 15) / 16;
-    std::vector<uint8_t> entries(size_t{blockCount} * BlockSize);
-    for (uint32_t block = 0; block < blockCount; ++block) {
-        if (Link().BulkRead(CurrentLink(), usblink::PipeReplies, entries.data() + size_t{block} * BlockSize,
-                            BlockSize) < 0) {
-            CloseCurrentLink();
-            return 3;
-        }
-    }
-    CloseCurrentLink();
-
+// Records from the image's entries, at most 256; false for an image whose
+// long-name groups run past its end or whose long names do not fit.
+bool FillRecords(StorageImage& image, const uint8_t* entries, uint32_t entryCount) {
     uint32_t records = 0;
     uint32_t folders = 0;
     auto fill = [&](const uint8_t* entry, uint16_t longNameFlag) {
-        FileRecord& record = image->records[records++];
+        FileRecord& record = image.records[records++];
         FillRecordFromEntry(record, entry);
         record.longNameFlag = longNameFlag;
         if (record.attribute == AttributeFolder) {
@@ -71,28 +41,28 @@ extern "C" PORTIO_API int dll_fn_refresh_device(StorageImage* image, int storage
         }
     };
     for (uint32_t i = 0; i < entryCount;) {
-        const uint8_t* entry = entries.data() + size_t{i} * EntrySize;
-        if ((entry[0] & LongEntry::LastPart) != 0 && entry[0] != DeletedMark && IsLongNameEntry(entry)) {
-            const uint32_t parts = entry[0] & LongEntry::SequenceMask;
+        const uint8_t* entry = entries + size_t{i} * EntrySize;
+        const uint8_t sequence = entry[LongEntry::Sequence];
+        if ((sequence & LongEntry::LastPart) != 0 && sequence != DeletedMark && IsLongNameEntry(entry)) {
+            const uint32_t parts = sequence & LongEntry::SequenceMask;
             const uint32_t shortIndex = i + parts;
             if (shortIndex >= entryCount) {
-                return 9;
+                return false;
             }
-            const uint8_t* shortEntry = entries.data() + size_t{shortIndex} * EntrySize;
-            if (shortEntry[0] != 0 && shortEntry[0] != DeletedMark) {
+            const uint8_t* shortEntry = entries + size_t{shortIndex} * EntrySize;
+            if (shortEntry[ShortEntry::Name] != 0 && shortEntry[ShortEntry::Name] != DeletedMark) {
                 if (records == MaxRecords) {
                     break;
                 }
                 fill(shortEntry, 1);
-                if (!FillLongName(image->records[records - 1], entry, parts)) {
-                    return 9;
+                if (!FillLongName(image.records[records - 1], entry, parts)) {
+                    return false;
                 }
             }
             i = shortIndex + 1;
             continue;
         }
-        const bool skipped = entry[0] == 0 || (entry[0] == 0xFF && entry[1] == 0xFF) || entry[0] == DeletedMark;
-        if (!skipped) {
+        if (!IsUnusedSlot(entry)) {
             if (records == MaxRecords) {
                 break;
             }
@@ -100,7 +70,53 @@ extern "C" PORTIO_API int dll_fn_refresh_device(StorageImage* image, int storage
         }
         ++i;
     }
-    image->folderCount = folders;
-    image->entryCount = fileCount + folders;
-    return 0;
+    image.folderCount = folders;
+    // The player's file count plus the folders found.
+    image.entryCount += folders;
+    return true;
 }
+
+} // namespace
+
+Result ProtocolSession::ReadListing(StorageImage& image, int storage) {
+    if (!OpenLinkToReachablePlayer()) {
+        return Result::Unreachable;
+    }
+    // A failed command or header leaves the link as it is.
+    if (!link_.SendCommand(current_, wire::FormGroupWord, storage, wire::TwoLetterCode('G', 'G'), nullptr, 0)) {
+        return Result::NotSent;
+    }
+    wire::Block block{};
+    const wire::ReplyView header(block);
+    // A refusal in place of the header would otherwise be read as a listing
+    // of thousands of files.
+    if (!link_.ReadReply(current_, block) || header.WordAt(FileCountAt) == NoListing || header.IsRefusal()) {
+        return Result::NoReply;
+    }
+    const uint32_t fileCount = header.WordAt(FileCountAt);
+    const uint32_t entryCount = header.WordAt(EntryCountAt);
+    const uint32_t totalUnits = header.WordAt(TotalUnitsAt);
+    const uint32_t usedUnits = header.WordAt(UsedUnitsAt);
+    image.entryCount = fileCount;
+    image.totalBytes = totalUnits * UnitSize;
+    image.freeBytes = usedUnits <= totalUnits ? (totalUnits - usedUnits) * UnitSize : 0;
+    // Firmware without folders has nothing more to send for an empty storage.
+    if (!FoldersSupported() && fileCount == 0) {
+        CloseCurrentLink();
+        return Result::Ok;
+    }
+    image.imageSize = entryCount * EntrySize;
+    const uint32_t blockCount = (entryCount + EntriesPerBlock - 1) / EntriesPerBlock;
+    std::vector<uint8_t> entries(size_t{blockCount} * wire::BlockSize);
+    for (uint32_t at = 0; at < blockCount; ++at) {
+        if (link_.BulkRead(current_, usblink::PipeReplies, entries.data() + size_t{at} * wire::BlockSize,
+                           wire::BlockSize) < 0) {
+            CloseCurrentLink();
+            return Result::NoReply;
+        }
+    }
+    CloseCurrentLink();
+    return FillRecords(image, entries.data(), entryCount) ? Result::Ok : Result::Invalid;
+}
+
+} // namespace portio

@@ -1,8 +1,7 @@
-// The two settings the USB link is built with: the protocol library's and the
-// updater's. They differ only in the product IDs scanned and the start time-outs.
+// What a link is built with: the product IDs it scans and its start time-outs.
+// The protocol library and the updater each have their own.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <span>
 
@@ -10,16 +9,16 @@ namespace usblink {
 
 inline constexpr uint16_t PlayerVendorId = 0x0F9C;
 
-struct PortioSettings {
-    static constexpr std::array<uint16_t, 3> ProductIds{0x0301, 0x1001, 0x0321};
-    static constexpr uint32_t InitialReadTimeout = 30000;
-    static constexpr uint32_t InitialWriteTimeout = 20000;
+struct LinkSettings {
+    std::span<const uint16_t> productIds;   // scanned in this order
+    uint32_t readTimeoutMs = 0;
+    uint32_t writeTimeoutMs = 0;
 };
 
-struct UpdaterSettings {
-    static constexpr std::array<uint16_t, 1> ProductIds{0x0301};
-    static constexpr uint32_t InitialReadTimeout = 300000;
-    static constexpr uint32_t InitialWriteTimeout = 100000;
-};
+inline constexpr uint16_t PortioProductIds[] = {0x0301, 0x1001, 0x0321};
+inline constexpr uint16_t UpdaterProductIds[] = {0x0301};
+
+inline constexpr LinkSettings PortioSettings{PortioProductIds, 30000, 20000};
+inline constexpr LinkSettings UpdaterSettings{UpdaterProductIds, 300000, 100000};
 
 } // namespace usblink

@@ -9,8 +9,10 @@
 
 namespace usblink {
 
-// True when a USB-class device's instance ID holds "VID_0F9C" and the
-// "PID_xxxx" text of one of the product IDs, anywhere and in either order.
+// True when a device of the USB setup class (its GUID in any case) has an
+// instance ID holding "VID_0F9C" and the "PID_xxxx" text of one of the
+// product IDs, anywhere and in either order. The texts are matched as
+// written: upper-case hex.
 bool IsPlayerListed(const std::vector<platform::usb::PresentDevice>& devices,
                     std::span<const uint16_t> productIds);
 

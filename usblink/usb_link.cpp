@@ -1,6 +1,8 @@
 #include "usblink/usb_link.h"
 
 #include "platform/system/message_box.h"
+#include "usblink/player_presence.h"
+#include "wire/reply_view.h"
 
 #include <memory>
 
@@ -8,41 +10,42 @@ namespace usblink {
 
 namespace {
 
+using platform::usb::Status;
+
 constexpr char VersionWarningText[] =
     "You are using previous version driver.\\Please use WinDriver 6.0 or higher version.";
 constexpr char VersionWarningCaption[] = "Warning - Version";
 
+// Each transfer goes through a driver handle of its own, as the link always did.
+platform::usb::DriverHandle DriverFor(const UsbLink* link) {
+    return link != nullptr ? platform::usb::OpenDriver() : nullptr;
+}
+
 } // namespace
 
-template <class Settings>
-portio::Block& LinkLayer<Settings>::BlockBuffer() {
-    static portio::Block buffer{};
-    return buffer;
+Link::Link(const LinkSettings& settings)
+    : settings_(settings), readTimeout_(settings.readTimeoutMs), writeTimeout_(settings.writeTimeoutMs) {}
+
+void Link::SetTimeouts(int32_t readTimeoutMs, int32_t writeTimeoutMs) {
+    readTimeout_ = static_cast<uint32_t>(readTimeoutMs);
+    writeTimeout_ = static_cast<uint32_t>(writeTimeoutMs);
 }
 
-template <class Settings>
-void LinkLayer<Settings>::SetTimeouts(int32_t readTimeout, int32_t writeTimeout) {
-    readTimeout_ = static_cast<uint32_t>(readTimeout);
-    writeTimeout_ = static_cast<uint32_t>(writeTimeout);
-}
-
-template <class Settings>
-void LinkLayer<Settings>::CheckDriverVersion(platform::usb::Driver& driver) {
+void Link::CheckDriverVersion(platform::usb::Driver& driver) {
     const auto version = driver.Version();
-    if (version.status != platform::usb::StatusSuccess || version.number < MinimumDriverVersion) {
+    if (version.status != Status::Success || version.number < MinimumDriverVersion) {
         platform::ShowMessageBox(VersionWarningText, VersionWarningCaption, platform::MessageBoxIcon::Warning);
     }
 }
 
-template <class Settings>
-UsbLink* LinkLayer<Settings>::OpenLink() {
+UsbLink* Link::OpenLink() {
     platform::usb::DriverHandle handle = platform::usb::OpenDriver();
     if (!handle) {
         return nullptr;
     }
     uint32_t uniqueId = 0;
     bool found = false;
-    for (uint16_t productId : Settings::ProductIds) {
+    for (uint16_t productId : settings_.productIds) {
         const auto scan = handle->Scan(PlayerVendorId, productId);
         if (!scan.uniqueIds.empty()) {
             uniqueId = scan.uniqueIds.front();
@@ -58,110 +61,79 @@ UsbLink* LinkLayer<Settings>::OpenLink() {
     link->uniqueId = uniqueId;
 
     CheckDriverVersion(*link->handle);
-    if (link->handle->SetInterface(link->uniqueId, 0, 0, 0) != platform::usb::StatusSuccess) {
+    if (link->handle->SetInterface(link->uniqueId, 0, 0) != Status::Success) {
         return nullptr;
     }
     HaltPipe(link.get(), PipeSpare);
     HaltPipe(link.get(), PipeReplies);
 
-    portio::Block& block = BlockBuffer();
+    wire::Block reply{};
     for (uint32_t attempt = 0; attempt < HandshakeAttempts; ++attempt) {
-        portio::BuildCommandBlock(block, portio::FormCode, 0, 'Y', nullptr, 0);
-        if (BulkWrite(link.get(), PipeCommands, block.data(), portio::BlockSize) < 0) {
+        if (!SendCommand(link.get(), wire::FormCode, 0, 'Y', nullptr, 0)) {
             return nullptr;
         }
-        if (BulkRead(link.get(), PipeReplies, block.data(), portio::BlockSize) < 0) {
+        if (BulkRead(link.get(), PipeReplies, reply.data(), wire::BlockSize) < 0) {
             return nullptr;
         }
-        if (block[0] == '#' && block[1] == 0) {
+        if (wire::ReplyView(reply).IsReplyBlock()) {
             return link.release();
         }
     }
     return nullptr;
 }
 
-template <class Settings>
-void LinkLayer<Settings>::CloseLink(UsbLink* link) {
-    delete link;
-}
+void Link::CloseLink(UsbLink* link) { delete link; }
 
-template <class Settings>
-uint32_t LinkLayer<Settings>::Transfer(UsbLink* link, platform::usb::TransferRequest request,
-                                       uint32_t& bytesMoved) {
-    bytesMoved = 0;
-    if (link == nullptr) {
-        return platform::usb::StatusFailed;
-    }
-    // Each transfer goes through a driver handle of its own.
-    platform::usb::DriverHandle driver = platform::usb::OpenDriver();
+int Link::BulkRead(UsbLink* link, uint8_t pipe, uint8_t* buffer, uint32_t size) {
+    const auto driver = DriverFor(link);
     if (!driver) {
-        return platform::usb::StatusFailed;
-    }
-    request.uniqueId = link->uniqueId;
-    const auto result = driver->Transfer(request);
-    bytesMoved = result.bytesMoved;
-    return result.status;
-}
-
-template <class Settings>
-int LinkLayer<Settings>::BulkRead(UsbLink* link, uint32_t pipe, uint8_t* buffer, uint32_t size) {
-    platform::usb::TransferRequest request;
-    request.pipe = 0x80 | pipe;
-    request.read = true;
-    request.buffer = buffer;
-    request.size = size;
-    request.timeoutMs = ReadTimeout();
-    uint32_t moved = 0;
-    if (Transfer(link, request, moved) != platform::usb::StatusSuccess) {
         return -1;
     }
-    return static_cast<int>(moved);
+    const auto result = driver->BulkTransfer({link->uniqueId, static_cast<uint8_t>(DirectionIn | pipe), buffer, size,
+                                              ReadTimeout()});
+    return result.status == Status::Success ? static_cast<int>(result.bytesMoved) : -1;
 }
 
-template <class Settings>
-int LinkLayer<Settings>::BulkWrite(UsbLink* link, uint32_t pipe, const uint8_t* buffer, uint32_t size) {
-    platform::usb::TransferRequest request;
-    request.pipe = pipe;
-    request.read = false;
-    // The driver's request structure carries one buffer pointer for both directions.
-    request.buffer = const_cast<uint8_t*>(buffer);
-    request.size = size;
-    request.timeoutMs = WriteTimeout();
-    uint32_t moved = 0;
-    if (Transfer(link, request, moved) != platform::usb::StatusSuccess) {
+int Link::BulkWrite(UsbLink* link, uint8_t pipe, const uint8_t* buffer, uint32_t size) {
+    const auto driver = DriverFor(link);
+    if (!driver) {
         return -1;
     }
-    return static_cast<int>(moved);
+    // The driver's request carries one buffer pointer for both directions; an OUT transfer only reads it.
+    const auto result =
+        driver->BulkTransfer({link->uniqueId, pipe, const_cast<uint8_t*>(buffer), size, WriteTimeout()});
+    return result.status == Status::Success ? static_cast<int>(result.bytesMoved) : -1;
 }
 
-template <class Settings>
-uint32_t LinkLayer<Settings>::HaltPipe(UsbLink* link, uint32_t pipe) {
-    platform::usb::TransferRequest request;
-    request.pipe = 0x80 | pipe;
-    request.read = false;
-    request.options = 1;
-    request.timeoutMs = ReadTimeout();
-    uint32_t moved = 0;
-    return Transfer(link, request, moved);
+Status Link::HaltPipe(UsbLink* link, uint8_t pipe) {
+    const auto driver = DriverFor(link);
+    if (!driver) {
+        return Status::Failed;
+    }
+    return driver->ClearHalt(link->uniqueId, static_cast<uint8_t>(DirectionIn | pipe), ReadTimeout());
 }
 
-template <class Settings>
-void LinkLayer<Settings>::SendCancelRequest(UsbLink* link) {
-    platform::usb::TransferRequest request;
-    request.pipe = 0;
-    request.read = false;
-    request.setup = {0x40, 0x01, 0, 0, 0, 0, 0, 0};
-    request.timeoutMs = WriteTimeout();
-    uint32_t moved = 0;
-    Transfer(link, request, moved);
+void Link::SendCancelRequest(UsbLink* link) {
+    if (const auto driver = DriverFor(link)) {
+        driver->ControlTransfer({link->uniqueId, CancelRequest, nullptr, 0, WriteTimeout()});
+    }
 }
 
-template <class Settings>
-bool LinkLayer<Settings>::IsPlayerPresent() {
-    return IsPlayerListed(platform::usb::ListPresentDevices(), Settings::ProductIds);
+bool Link::IsPlayerPresent() const {
+    return IsPlayerListed(platform::usb::ListPresentDevices(), settings_.productIds);
 }
 
-template class LinkLayer<PortioSettings>;
-template class LinkLayer<UpdaterSettings>;
+bool Link::SendCommand(UsbLink* link, int form, int groupIndex, uint16_t code, const uint8_t* payload,
+                       size_t payloadLength) {
+    std::lock_guard lock(blockMutex_);
+    if (!wire::BuildCommandBlock(block_, form, groupIndex, code, payload, payloadLength)) {
+        return false;
+    }
+    return BulkWrite(link, PipeCommands, block_.data(), wire::BlockSize) > 0;
+}
+
+bool Link::ReadReply(UsbLink* link, wire::Block& reply) {
+    return BulkRead(link, PipeReplies, reply.data(), wire::BlockSize) > 0;
+}
 
 } // namespace usblink

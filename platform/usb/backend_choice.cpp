@@ -1,5 +1,7 @@
 #include "platform/usb/usb_driver.h"
 
+#include "platform/usb/usb_trace.h"
+
 #include <cstdlib>
 #include <string_view>
 
@@ -29,8 +31,21 @@ Backend& CurrentBackend() {
     return *backend;
 }
 
-DriverHandle OpenDriver() { return CurrentBackend().OpenDriver(); }
+DriverHandle OpenDriver() {
+    DriverHandle driver = CurrentBackend().OpenDriver();
+    if (driver == nullptr && trace::On()) [[unlikely]] {
+        const char* choice = std::getenv("KVX512_USB");
+        trace::OpenFailed(choice != nullptr ? choice : "");
+    }
+    return driver;
+}
 
-std::vector<PresentDevice> ListPresentDevices() { return CurrentBackend().ListPresentDevices(); }
+std::vector<PresentDevice> ListPresentDevices() {
+    std::vector<PresentDevice> devices = CurrentBackend().ListPresentDevices();
+    if (trace::On()) [[unlikely]] {
+        trace::DeviceList(devices.size());
+    }
+    return devices;
+}
 
 } // namespace platform::usb

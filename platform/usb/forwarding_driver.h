@@ -13,17 +13,22 @@ template <class SharedBackend>
 class ForwardingDriver final : public Driver {
 public:
     ForwardingDriver(SharedBackend& backend, uint32_t versionNumber, std::string versionText)
-        : backend_(backend), version_{StatusSuccess, versionNumber, std::move(versionText)} {}
-
-    DriverVersion Version() override { return version_; }
-    ScanResult Scan(uint16_t vendorId, uint16_t productId) override { return backend_.Scan(vendorId, productId); }
-    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting,
-                          uint32_t /*options*/) override {
-        return backend_.SetInterface(uniqueId, interfaceNumber, alternateSetting);
-    }
-    TransferResult Transfer(const TransferRequest& request) override { return backend_.Transfer(request); }
+        : backend_(backend), version_{Status::Success, versionNumber, std::move(versionText)} {}
 
 private:
+    DriverVersion QueryVersion() override { return version_; }
+    ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) override {
+        return backend_.ScanDevices(vendorId, productId);
+    }
+    Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) override {
+        return backend_.SelectInterface(uniqueId, interfaceNumber, alternateSetting);
+    }
+    TransferResult SubmitBulk(const BulkRequest& request) override { return backend_.SubmitBulk(request); }
+    TransferResult SubmitControl(const ControlRequest& request) override { return backend_.SubmitControl(request); }
+    TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) override {
+        return backend_.SubmitClearHalt(uniqueId, endpoint, timeoutMs);
+    }
+
     SharedBackend& backend_;
     DriverVersion version_;
 };

@@ -15,14 +15,14 @@ namespace {
 
 constexpr uint32_t LibusbDriverVersion = 1100;
 
-uint32_t StatusOf(int error) {
+Status StatusOf(int error) {
     switch (error) {
-    case LIBUSB_SUCCESS: return StatusSuccess;
-    case LIBUSB_ERROR_TIMEOUT: return StatusTimeOut;
-    case LIBUSB_ERROR_PIPE: return StatusStall;
+    case LIBUSB_SUCCESS: return Status::Success;
+    case LIBUSB_ERROR_TIMEOUT: return Status::TimeOut;
+    case LIBUSB_ERROR_PIPE: return Status::Stall;
     case LIBUSB_ERROR_NO_DEVICE:
-    case LIBUSB_ERROR_NOT_FOUND: return StatusNoDevice;
-    default: return StatusFailed;
+    case LIBUSB_ERROR_NOT_FOUND: return Status::NoDevice;
+    default: return Status::Failed;
     }
 }
 
@@ -105,9 +105,9 @@ public:
         return present;
     }
 
-    ScanResult Scan(uint16_t vendorId, uint16_t productId) {
+    ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) {
         std::lock_guard lock(mutex_);
-        ScanResult result{StatusSuccess, {}};
+        ScanResult result{Status::Success, {}};
         if (context_ == nullptr) {
             return result;
         }
@@ -130,57 +130,54 @@ public:
         return result;
     }
 
-    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting) {
+    Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) {
         std::lock_guard lock(mutex_);
         Opened* opened = Find(uniqueId);
         if (opened == nullptr) {
-            return StatusNoDevice;
+            return Status::NoDevice;
         }
-        const auto number = static_cast<int>(interfaceNumber);
         if (!opened->claimed) {
             libusb_set_auto_detach_kernel_driver(opened->handle, 1);
-            const int claimed = libusb_claim_interface(opened->handle, number);
+            const int claimed = libusb_claim_interface(opened->handle, interfaceNumber);
             if (claimed != LIBUSB_SUCCESS) {
-                return Forget(uniqueId, claimed);
+                return Outcome(uniqueId, claimed).status;
             }
             opened->claimed = true;
         }
-        const int error = libusb_set_interface_alt_setting(opened->handle, number, static_cast<int>(alternateSetting));
+        const int error = libusb_set_interface_alt_setting(opened->handle, interfaceNumber, alternateSetting);
         if (error == LIBUSB_ERROR_PIPE && alternateSetting == 0) {
-            return StatusSuccess;   // a device with only the default setting may refuse the request
+            return Status::Success;   // a device with only the default setting may refuse the request
         }
-        return Forget(uniqueId, error);
+        return Outcome(uniqueId, error).status;
     }
 
-    TransferResult Transfer(const TransferRequest& request) {
-        std::lock_guard lock(mutex_);
-        Opened* opened = Find(request.uniqueId);
-        if (opened == nullptr) {
-            return {StatusNoDevice, 0};
-        }
-        libusb_device_handle* handle = opened->handle;
-        const auto endpoint = static_cast<unsigned char>(request.pipe);
-        if (request.options == 1) {
-            return {Forget(request.uniqueId, libusb_clear_halt(handle, endpoint)), 0};
-        }
-        if ((request.pipe & 0x7F) == 0) {
+    TransferResult SubmitBulk(const BulkRequest& request) {
+        return OnDevice(request.uniqueId, [&](libusb_device_handle* handle) {
+            int moved = 0;
+            const int error = libusb_bulk_transfer(handle, request.endpoint, request.buffer,
+                                                   static_cast<int>(request.size), &moved, request.timeoutMs);
+            return Outcome(request.uniqueId, error, static_cast<uint32_t>(std::max(moved, 0)));
+        });
+    }
+
+    TransferResult SubmitControl(const ControlRequest& request) {
+        return OnDevice(request.uniqueId, [&](libusb_device_handle* handle) {
             const auto& setup = request.setup;
-            const auto wLength = static_cast<uint16_t>(setup[6] | (setup[7] << 8));
-            const auto length = static_cast<uint16_t>(
-                request.buffer != nullptr ? std::min<uint32_t>(wLength, request.size) : 0);
+            // The seam has cut the data stage to wLength, so it fits libusb's 16 bits.
             const int moved = libusb_control_transfer(
                 handle, setup[0], setup[1], static_cast<uint16_t>(setup[2] | (setup[3] << 8)),
-                static_cast<uint16_t>(setup[4] | (setup[5] << 8)), request.buffer, length, request.timeoutMs);
-            if (moved < 0) {
-                return {Forget(request.uniqueId, moved), 0};
-            }
-            return {StatusSuccess, static_cast<uint32_t>(moved)};
-        }
-        int moved = 0;
-        const int error = libusb_bulk_transfer(handle, endpoint, request.buffer,
-                                               static_cast<int>(request.buffer != nullptr ? request.size : 0),
-                                               &moved, request.timeoutMs);
-        return {Forget(request.uniqueId, error), static_cast<uint32_t>(std::max(moved, 0))};
+                static_cast<uint16_t>(setup[4] | (setup[5] << 8)), request.buffer,
+                static_cast<uint16_t>(request.size), request.timeoutMs);
+            return Outcome(request.uniqueId, moved < 0 ? moved : LIBUSB_SUCCESS,
+                           static_cast<uint32_t>(std::max(moved, 0)));
+        });
+    }
+
+    // libusb_clear_halt takes no time-out of ours.
+    TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t /*timeoutMs*/) {
+        return OnDevice(uniqueId, [&](libusb_device_handle* handle) {
+            return Outcome(uniqueId, libusb_clear_halt(handle, endpoint));
+        });
     }
 
 private:
@@ -194,16 +191,28 @@ private:
         return found == opened_.end() ? nullptr : &found->second;
     }
 
-    // The status of a libusb result; a device that is gone is closed, so that
-    // the next scan opens it afresh when it comes back.
-    uint32_t Forget(uint32_t uniqueId, int error) {
+    // Runs a transfer on the device's handle, holding the lock; NoDevice when
+    // no scan has opened it.
+    template <class Transfer>
+    TransferResult OnDevice(uint32_t uniqueId, Transfer transfer) {
+        std::lock_guard lock(mutex_);
+        Opened* opened = Find(uniqueId);
+        if (opened == nullptr) {
+            return {Status::NoDevice, 0, nullptr};
+        }
+        return transfer(opened->handle);
+    }
+
+    // The outcome of a libusb result; a device that is gone is closed, so
+    // that the next scan opens it afresh when it comes back.
+    TransferResult Outcome(uint32_t uniqueId, int error, uint32_t moved = 0) {
         if (error == LIBUSB_ERROR_NO_DEVICE) {
             if (Opened* opened = Find(uniqueId)) {
                 libusb_close(opened->handle);
                 opened_.erase(uniqueId);
             }
         }
-        return StatusOf(error);
+        return {StatusOf(error), moved, error == LIBUSB_SUCCESS ? nullptr : libusb_error_name(error)};
     }
 
     std::mutex mutex_;

@@ -6,51 +6,79 @@ namespace platform::usb {
 
 namespace {
 
-uint32_t ToStatus(kvx512sim::UsbStatus status) {
+Status ToStatus(kvx512sim::UsbStatus status) {
     switch (status) {
-    case kvx512sim::UsbStatus::Success: return StatusSuccess;
-    case kvx512sim::UsbStatus::TimeOut: return StatusTimeOut;
-    case kvx512sim::UsbStatus::NotAttached: return StatusNoDevice;
-    case kvx512sim::UsbStatus::Stall: return StatusStall;
+    case kvx512sim::UsbStatus::Success: return Status::Success;
+    case kvx512sim::UsbStatus::TimeOut: return Status::TimeOut;
+    case kvx512sim::UsbStatus::NotAttached: return Status::NoDevice;
+    case kvx512sim::UsbStatus::Stall: return Status::Stall;
     case kvx512sim::UsbStatus::Failed:
     case kvx512sim::UsbStatus::WouldBlock: break;
     }
-    return StatusFailed;
+    return Status::Failed;
+}
+
+// The simulator's own name of a failure, for the trace.
+const char* SimStatusName(kvx512sim::UsbStatus status) {
+    switch (status) {
+    case kvx512sim::UsbStatus::Success: return nullptr;
+    case kvx512sim::UsbStatus::Failed: return "Failed";
+    case kvx512sim::UsbStatus::TimeOut: return "TimeOut";
+    case kvx512sim::UsbStatus::NotAttached: return "NotAttached";
+    case kvx512sim::UsbStatus::Stall: return "Stall";
+    case kvx512sim::UsbStatus::WouldBlock: return "WouldBlock";
+    }
+    return "unknown";
+}
+
+// The three kinds of transfer are one request type of the simulated bus,
+// told apart by pipe and options as its transcript records them.
+TransferResult Submit(uint32_t uniqueId, const kvx512sim::UsbRequest& request) {
+    const auto response = kvx512sim::Bus::Instance().Transfer(uniqueId, request);
+    return {ToStatus(response.status), response.actual, SimStatusName(response.status)};
 }
 
 class SimDriver final : public Driver {
-public:
-    DriverVersion Version() override {
+private:
+    DriverVersion QueryVersion() override {
         DriverVersion version;
         uint32_t number = 0;
         if (kvx512sim::Bus::Instance().DriverVersion(number)) {
-            version.status = StatusSuccess;
+            version.status = Status::Success;
             version.number = number;
             version.text = "KVX512 simulated bus";
         }
         return version;
     }
 
-    ScanResult Scan(uint16_t vendorId, uint16_t productId) override {
-        return {StatusSuccess, kvx512sim::Bus::Instance().Scan(vendorId, productId)};
+    ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) override {
+        return {Status::Success, kvx512sim::Bus::Instance().Scan(vendorId, productId)};
     }
 
-    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting,
-                          uint32_t /*options*/) override {
+    Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) override {
         return ToStatus(kvx512sim::Bus::Instance().SetInterface(uniqueId, interfaceNumber, alternateSetting));
     }
 
-    TransferResult Transfer(const TransferRequest& request) override {
-        kvx512sim::UsbRequest usb;
-        usb.pipe = request.pipe;
-        usb.in = request.read;
-        usb.options = request.options;
-        usb.setup = request.setup;
-        usb.timeoutMs = request.timeoutMs;
-        usb.data = request.buffer;
-        usb.length = request.size;
-        const auto response = kvx512sim::Bus::Instance().Transfer(request.uniqueId, usb);
-        return {ToStatus(response.status), response.actual};
+    TransferResult SubmitBulk(const BulkRequest& request) override {
+        return Submit(request.uniqueId, {.pipe = request.endpoint,
+                                         .in = (request.endpoint & 0x80) != 0,
+                                         .timeoutMs = request.timeoutMs,
+                                         .data = request.buffer,
+                                         .length = request.size});
+    }
+
+    TransferResult SubmitControl(const ControlRequest& request) override {
+        return Submit(request.uniqueId, {.pipe = kvx512sim::PipeControl,
+                                         .in = SetupIsIn(request.setup),
+                                         .setup = request.setup,
+                                         .timeoutMs = request.timeoutMs,
+                                         .data = request.buffer,
+                                         .length = request.size});
+    }
+
+    // The simulated bus halts a pipe as a request of its own (options 1).
+    TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) override {
+        return Submit(uniqueId, {.pipe = endpoint, .options = 1, .timeoutMs = timeoutMs});
     }
 };
 

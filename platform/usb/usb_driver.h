@@ -1,5 +1,11 @@
 // The driver seam: the few requests the USB link makes of its kernel driver,
 // shaped after them, with one backend per way of reaching a player.
+//
+// Callers use the public members of Driver. They check and normalise the
+// request (a null buffer moves nothing; a control data stage is the smaller
+// of wLength and the buffer), hand it to the backend's protected member, and
+// with KVX512_DEBUG=1 log it with its outcome. Backends therefore see only
+// well-formed requests and never log themselves.
 #pragma once
 
 #include <array>
@@ -11,41 +17,75 @@
 
 namespace platform::usb {
 
-// Status words of a request. 0 is success; the others are ours to choose,
-// the link only ever compares with 0.
-enum Status : uint32_t {
-    StatusSuccess = 0,
-    StatusFailed = 0x20000001,       // the request could not be carried out
-    StatusTimeOut = 0x20000002,      // no data before the time-out
-    StatusNoDevice = 0x20000003,     // the unique ID names no attached device
-    StatusStall = 0x20000004,        // the device refused the request
+// The outcome of a request. Success is 0; the link compares with Success only.
+enum class Status : uint32_t {
+    Success = 0,
+    Failed = 0x20000001,     // the request could not be carried out
+    TimeOut = 0x20000002,    // nothing (or not all) moved before the time-out
+    NoDevice = 0x20000003,   // the unique ID names no attached device
+    Stall = 0x20000004,      // the device refused the request
 };
+
+// "Success", "Failed", "TimeOut", "NoDevice" or "Stall".
+const char* StatusName(Status status);
 
 using SetupPacket = std::array<uint8_t, 8>;
 
-struct TransferRequest {
+// The standard requests the link and the backends make, by name.
+namespace standard {
+constexpr SetupPacket SetConfiguration(uint8_t configuration) { return {0x00, 0x09, configuration, 0, 0, 0, 0, 0}; }
+constexpr SetupPacket SetInterface(uint16_t interfaceNumber, uint16_t alternateSetting) {
+    return {0x01,
+            0x0B,
+            static_cast<uint8_t>(alternateSetting),
+            static_cast<uint8_t>(alternateSetting >> 8),
+            static_cast<uint8_t>(interfaceNumber),
+            static_cast<uint8_t>(interfaceNumber >> 8),
+            0,
+            0};
+}
+constexpr SetupPacket ClearEndpointHalt(uint8_t endpoint) { return {0x02, 0x01, 0, 0, endpoint, 0, 0, 0}; }
+} // namespace standard
+
+// The fields of a setup packet (little-endian words).
+constexpr bool SetupIsIn(const SetupPacket& setup) { return (setup[0] & 0x80) != 0; }
+constexpr uint16_t SetupLength(const SetupPacket& setup) { return static_cast<uint16_t>(setup[6] | (setup[7] << 8)); }
+
+// A bulk transfer. The endpoint carries the direction in bit 7 (0x02 OUT,
+// 0x83 IN). The buffer belongs to the caller and is used only during the call.
+struct BulkRequest {
     uint32_t uniqueId = 0;
-    uint32_t pipe = 0;            // 0x02, 0x82, 0x83 or 0 (control)
-    bool read = false;            // true: IN, false: OUT
-    uint32_t options = 0;         // 1 on a pipe halt
+    uint8_t endpoint = 0;
+    uint8_t* buffer = nullptr;   // read into for IN, written from for OUT
+    uint32_t size = 0;
+    uint32_t timeoutMs = 0;
+};
+
+// A control transfer on endpoint 0: the setup packet says direction and
+// wLength; the data stage moves at most `size` bytes of `buffer`.
+struct ControlRequest {
+    uint32_t uniqueId = 0;
+    SetupPacket setup{};
     uint8_t* buffer = nullptr;
     uint32_t size = 0;
-    SetupPacket setup{};
     uint32_t timeoutMs = 0;
 };
 
 struct TransferResult {
-    uint32_t status = StatusFailed;
+    Status status = Status::Failed;
     uint32_t bytesMoved = 0;
+    // The backend's own name for a failure ("LIBUSB_ERROR_TIMEOUT",
+    // "ETIMEDOUT", ...), static storage; null when it has none. Only traced.
+    const char* backendError = nullptr;
 };
 
 struct ScanResult {
-    uint32_t status = StatusFailed;
-    std::vector<uint32_t> uniqueIds;
+    Status status = Status::Failed;
+    std::vector<uint32_t> uniqueIds;   // never 0
 };
 
 struct DriverVersion {
-    uint32_t status = StatusFailed;
+    Status status = Status::Failed;
     uint32_t number = 0;          // 600 stands for version 6.00
     std::string text;
 };
@@ -59,15 +99,37 @@ struct PresentDevice {
 // The published setup class of USB devices.
 inline constexpr const char* UsbDeviceClassGuid = "{36FC9E60-C465-11CF-8056-444553540000}";
 
-// An open handle to the driver. Cheap to open: the link opens one per transfer.
+// An open handle to the driver. Cheap to open: the link opens one per
+// transfer. Every member blocks until the request is done or its time-out
+// has passed, and may be called from any thread; the backend serialises.
 class Driver {
 public:
     virtual ~Driver() = default;
-    virtual DriverVersion Version() = 0;
-    virtual ScanResult Scan(uint16_t vendorId, uint16_t productId) = 0;
-    virtual uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber,
-                                  uint32_t alternateSetting, uint32_t options) = 0;
-    virtual TransferResult Transfer(const TransferRequest& request) = 0;
+
+    // The driver's version; called once per link open. Does not block.
+    DriverVersion Version();
+    // The unique IDs of attached devices with these IDs, in the backend's
+    // order. May open (libusb) or import (USB/IP) a device so that later
+    // requests can reach it; never transfers on the device's pipes.
+    ScanResult Scan(uint16_t vendorId, uint16_t productId);
+    // Claims the interface if need be and selects the alternate setting.
+    Status SetInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting);
+    // A bulk transfer; bytesMoved is what crossed the bus, also on failure.
+    TransferResult BulkTransfer(const BulkRequest& request);
+    // A control transfer on endpoint 0.
+    TransferResult ControlTransfer(const ControlRequest& request);
+    // Clears a halt (stall) on an endpoint: CLEAR_FEATURE(ENDPOINT_HALT).
+    Status ClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs);
+
+protected:
+    // What each backend carries out; called only by the members above, with
+    // buffer and size already agreeing (a null buffer comes with size 0).
+    virtual DriverVersion QueryVersion() = 0;
+    virtual ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) = 0;
+    virtual Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) = 0;
+    virtual TransferResult SubmitBulk(const BulkRequest& request) = 0;
+    virtual TransferResult SubmitControl(const ControlRequest& request) = 0;
+    virtual TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) = 0;
 };
 
 using DriverHandle = std::unique_ptr<Driver>;
@@ -77,8 +139,9 @@ class Backend {
 public:
     virtual ~Backend() = default;
     // Null when the driver cannot be opened (as with no driver installed).
+    // Cheap; may be called for every transfer.
     virtual DriverHandle OpenDriver() = 0;
-    // The device list; never opens a device.
+    // The device list; never opens a device. May block on the network (USB/IP).
     virtual std::vector<PresentDevice> ListPresentDevices() = 0;
 };
 

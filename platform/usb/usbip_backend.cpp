@@ -6,7 +6,6 @@
 #include "platform/usb/usbip_address.h"
 #include "platform/usb/usbip_session.h"
 
-#include <algorithm>
 #include <mutex>
 
 namespace platform::usb {
@@ -34,7 +33,7 @@ public:
         return present;
     }
 
-    ScanResult Scan(uint16_t vendorId, uint16_t productId) {
+    ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) {
         std::lock_guard lock(mutex_);
         if (session_) {
             session_->CheckConnection();
@@ -45,41 +44,37 @@ public:
         if (!session_) {
             Import(vendorId, productId);
         }
-        ScanResult result{StatusSuccess, {}};
+        ScanResult result{Status::Success, {}};
         if (session_ && session_->Device().vendorId == vendorId && session_->Device().productId == productId) {
             result.uniqueIds.push_back(session_->Devid());
         }
         return result;
     }
 
-    uint32_t SetInterface(uint32_t uniqueId, uint32_t interfaceNumber, uint32_t alternateSetting) {
-        UrbRequest request;
-        request.setup = {0x01, 0x0B, static_cast<uint8_t>(alternateSetting), static_cast<uint8_t>(alternateSetting >> 8),
-                         static_cast<uint8_t>(interfaceNumber), static_cast<uint8_t>(interfaceNumber >> 8), 0, 0};
-        request.timeoutMs = ControlTimeoutMs;
-        return Submit(uniqueId, request).status;
+    Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) {
+        return Submit(uniqueId, StandardRequest(standard::SetInterface(interfaceNumber, alternateSetting))).status;
     }
 
-    TransferResult Transfer(const TransferRequest& transfer) {
-        UrbRequest request;
-        request.timeoutMs = transfer.timeoutMs;
-        if (transfer.options == 1) {
-            // Pipe halt: CLEAR_FEATURE(ENDPOINT_HALT) on that endpoint.
-            request.setup = {0x02, 0x01, 0, 0, static_cast<uint8_t>(transfer.pipe), 0, 0, 0};
-        } else if ((transfer.pipe & 0x7F) == 0) {
-            request.setup = transfer.setup;
-            request.in = (transfer.setup[0] & 0x80) != 0;
-            const auto wLength = static_cast<uint32_t>(transfer.setup[6] | (transfer.setup[7] << 8));
-            request.buffer = transfer.buffer;
-            request.length = transfer.buffer != nullptr ? std::min(wLength, transfer.size) : 0;
-        } else {
-            request.endpoint = transfer.pipe & 0x0F;
-            request.in = transfer.read;
-            request.buffer = transfer.buffer;
-            request.length = transfer.buffer != nullptr ? transfer.size : 0;
-        }
-        const UrbOutcome outcome = Submit(transfer.uniqueId, request);
-        return {outcome.status, outcome.actual};
+    TransferResult SubmitBulk(const BulkRequest& bulk) {
+        const UrbRequest request{.endpoint = bulk.endpoint & 0x0Fu,
+                                 .in = (bulk.endpoint & 0x80) != 0,
+                                 .buffer = bulk.buffer,
+                                 .length = bulk.size,
+                                 .timeoutMs = bulk.timeoutMs};
+        return Submit(bulk.uniqueId, request);
+    }
+
+    TransferResult SubmitControl(const ControlRequest& control) {
+        const UrbRequest request{.in = SetupIsIn(control.setup),
+                                 .setup = control.setup,
+                                 .buffer = control.buffer,
+                                 .length = control.size,
+                                 .timeoutMs = control.timeoutMs};
+        return Submit(control.uniqueId, request);
+    }
+
+    TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) {
+        return Submit(uniqueId, {.setup = standard::ClearEndpointHalt(endpoint), .timeoutMs = timeoutMs});
     }
 
 private:
@@ -97,19 +92,22 @@ private:
             if (session_) {
                 // What a host does after enumeration; a device exported from a
                 // real machine is configured already and just agrees.
-                UrbRequest configure;
-                configure.setup = {0x00, 0x09, 1, 0, 0, 0, 0, 0};
-                configure.timeoutMs = ControlTimeoutMs;
-                session_->Submit(configure);
+                session_->Submit(StandardRequest(standard::SetConfiguration(1)));
             }
             return;
         }
     }
 
-    UrbOutcome Submit(uint32_t uniqueId, const UrbRequest& request) {
+    // A standard request without data stage, with the time-out the backend
+    // gives requests of its own.
+    static UrbRequest StandardRequest(const SetupPacket& setup) {
+        return {.setup = setup, .timeoutMs = ControlTimeoutMs};
+    }
+
+    TransferResult Submit(uint32_t uniqueId, const UrbRequest& request) {
         std::lock_guard lock(mutex_);
         if (!session_ || session_->Devid() != uniqueId) {
-            return {StatusNoDevice, 0};
+            return {Status::NoDevice, 0, "not imported"};
         }
         return session_->Submit(request);
     }

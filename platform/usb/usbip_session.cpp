@@ -3,9 +3,10 @@
 #include "platform/usb/usb_driver.h"
 #include "platform/usb/usbip_protocol.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace platform::usb {
 
@@ -53,16 +54,29 @@ ExportedDevice FromRecord(const usbip::DeviceRecord& record) {
     return device;
 }
 
-uint32_t StatusOf(int32_t urbStatus) {
+Status StatusOf(int32_t urbStatus) {
     switch (urbStatus) {
-    case 0: return StatusSuccess;
-    case -EPIPE: return StatusStall;
-    case -ETIMEDOUT: return StatusTimeOut;
+    case 0: return Status::Success;
+    case -EPIPE: return Status::Stall;
+    case -ETIMEDOUT: return Status::TimeOut;
     case -ENODEV:
-    case -ESHUTDOWN: return StatusNoDevice;
-    default: return StatusFailed;
+    case -ESHUTDOWN: return Status::NoDevice;
+    default: return Status::Failed;
     }
 }
+
+// "EPIPE" for -EPIPE; null for success.
+const char* ErrnoName(int32_t urbStatus) {
+    if (urbStatus == 0) {
+        return nullptr;
+    }
+    const char* name = urbStatus < 0 && urbStatus > -4096 ? strerrorname_np(-urbStatus) : nullptr;
+    return name != nullptr ? name : "unknown URB status";
+}
+
+// What the trace calls a failure of the connection rather than of the URB.
+constexpr const char* ConnectionLost = "connection lost";
+constexpr const char* UnlinkUnanswered = "unlink unanswered";
 
 } // namespace
 
@@ -123,10 +137,10 @@ std::optional<UsbipSession> UsbipSession::Import(const UsbipAddress& address, co
     return UsbipSession(std::move(*stream), std::move(device));
 }
 
-UrbOutcome UsbipSession::Break() {
+TransferResult UsbipSession::Break() {
     broken_ = true;
     stream_.Close();
-    return {StatusNoDevice, 0};
+    return {Status::NoDevice, 0, ConnectionLost};
 }
 
 void UsbipSession::FillHeader(usbip::UrbHeader& header, uint32_t command, uint32_t seqnum,
@@ -138,9 +152,9 @@ void UsbipSession::FillHeader(usbip::UrbHeader& header, uint32_t command, uint32
     header.endpoint.Set(request.endpoint);
 }
 
-UrbOutcome UsbipSession::Submit(const UrbRequest& request) {
+TransferResult UsbipSession::Submit(const UrbRequest& request) {
     if (broken_) {
-        return {StatusNoDevice, 0};
+        return {Status::NoDevice, 0, ConnectionLost};
     }
     const uint32_t seqnum = nextSeqnum_++;
     usbip::SubmitCommand command;
@@ -174,7 +188,7 @@ UrbOutcome UsbipSession::Submit(const UrbRequest& request) {
     }
 }
 
-UrbOutcome UsbipSession::TakeBack(uint32_t seqnum, const UrbRequest& request) {
+TransferResult UsbipSession::TakeBack(uint32_t seqnum, const UrbRequest& request) {
     const uint32_t unlinkSeqnum = nextSeqnum_++;
     usbip::UnlinkCommand command;
     FillHeader(command.header, usbip::CmdUnlink, unlinkSeqnum, request);
@@ -182,14 +196,14 @@ UrbOutcome UsbipSession::TakeBack(uint32_t seqnum, const UrbRequest& request) {
     const auto encoded = usbip::Encode(command);
     if (!stream_.SendAll(encoded.data(), encoded.size())) {
         Break();
-        return {StatusTimeOut, 0};
+        return {Status::TimeOut, 0, ConnectionLost};
     }
     const Deadline deadline = DeadlineAfter(UnlinkGraceMs);
     for (;;) {
         if (stream_.WaitReadable(deadline) != TcpStream::Wait::Ready) {
             // A server that answers not even an unlink is as good as gone.
             Break();
-            return {StatusTimeOut, 0};
+            return {Status::TimeOut, 0, UnlinkUnanswered};
         }
         const Reply reply = ReadReply(seqnum, request, unlinkSeqnum);
         switch (reply.kind) {
@@ -201,10 +215,10 @@ UrbOutcome UsbipSession::TakeBack(uint32_t seqnum, const UrbRequest& request) {
             if (reply.unlinkStatus == 0) {
                 abandoned_[seqnum] = request.in;
             }
-            return {StatusTimeOut, 0};
+            return {Status::TimeOut, 0, "ETIMEDOUT"};   // our time-out, the URB taken back
         case ReplyKind::Broken:
             Break();
-            return {StatusTimeOut, 0};
+            return {Status::TimeOut, 0, ConnectionLost};
         case ReplyKind::Other: break;
         }
     }
@@ -239,11 +253,11 @@ UsbipSession::Reply UsbipSession::ReadReply(uint32_t seqnum, const UrbRequest& r
                 return {};
             }
         }
-        const uint32_t statusWord = StatusOf(status);
-        if (statusWord == StatusNoDevice) {
+        const Status outcome = StatusOf(status);
+        if (outcome == Status::NoDevice) {
             broken_ = true;   // detached: the next scan imports afresh
         }
-        return {ReplyKind::Mine, {statusWord, std::min(actual, request.length)}, 0};
+        return {ReplyKind::Mine, {outcome, std::min(actual, request.length), ErrnoName(status)}, 0};
     }
     const auto stale = abandoned_.find(replySeqnum);
     if (stale == abandoned_.end()) {

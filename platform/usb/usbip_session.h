@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/usb/tcp_stream.h"
+#include "platform/usb/usb_driver.h"
 #include "platform/usb/usbip_address.h"
 #include "platform/usb/usbip_protocol.h"
 
@@ -34,15 +35,10 @@ std::string UsbipInstanceId(const ExportedDevice& device);
 struct UrbRequest {
     uint32_t endpoint = 0;            // 0 for control
     bool in = false;
-    std::array<uint8_t, 8> setup{};   // control only
+    SetupPacket setup{};              // control only
     uint8_t* buffer = nullptr;
     uint32_t length = 0;
     uint32_t timeoutMs = 0;           // 0: no time-out
-};
-
-struct UrbOutcome {
-    uint32_t status = 0;              // a Status of usb_driver.h
-    uint32_t actual = 0;
 };
 
 class UsbipSession {
@@ -64,8 +60,10 @@ public:
     }
 
     // Submits the URB and waits for its reply until the request's time-out;
-    // then takes the URB back with an unlink and reports the time-out.
-    UrbOutcome Submit(const UrbRequest& request);
+    // then takes the URB back with an unlink and reports the time-out. The
+    // backend's error name is the errno name of the URB's status, or says
+    // what became of the connection.
+    TransferResult Submit(const UrbRequest& request);
 
 private:
     UsbipSession(TcpStream stream, ExportedDevice device) : stream_(std::move(stream)), device_(std::move(device)) {}
@@ -73,13 +71,13 @@ private:
     enum class ReplyKind { Mine, Unlinked, Other, Broken };
     struct Reply {
         ReplyKind kind = ReplyKind::Broken;
-        UrbOutcome outcome;
+        TransferResult outcome;
         int32_t unlinkStatus = 0;
     };
     Reply ReadReply(uint32_t seqnum, const UrbRequest& request, uint32_t unlinkSeqnum);
     void FillHeader(usbip::UrbHeader& header, uint32_t command, uint32_t seqnum, const UrbRequest& request) const;
-    UrbOutcome TakeBack(uint32_t seqnum, const UrbRequest& request);
-    UrbOutcome Break();
+    TransferResult TakeBack(uint32_t seqnum, const UrbRequest& request);
+    TransferResult Break();
 
     TcpStream stream_;
     ExportedDevice device_;

@@ -1,17 +1,6 @@
 // qrm284: the QRM-284 player from a terminal or a script.
 #include "tools/qrm284/commands.h"
 
-#include <cstdio>
-
-namespace qrm284 {
-
-int Fail(const char* sentence) {
-    std::fprintf(stderr, "qrm284: %s\n", sentence);
-    return ExitFailure;
-}
-
-} // namespace qrm284
-
 int main(int argc, char** argv) {
     CLI::App app{"Service the QRM-284 portable audio player over USB.\n"
                  "The player is reached as KVX512_USB says: libusb (default), sim, or usbip://HOST[:PORT][/BUSID]."};

@@ -1,270 +1,149 @@
-// qrm284 update: the updater's whole run on the command line, with the same
-// engine, workers and texts as the wizard. The terminal stands in for the
-// wizard sheet: texts are printed when a page refreshes, the progress bar is
-// drawn on a terminal, and the buttons a worker enables decide the next step.
+// qrm284 update: the updater's whole run on the command line, the same steps
+// in the same order as the wizard's pages, driving the engine directly and
+// deciding by the engine's outcomes. Texts are the wizard's.
 #include "tools/qrm284/commands.h"
-#include "updater/wizard/page_activation.h"
-#include "updater/wizard/sheet.h"
-#include "updater/wizard/worker_threads.h"
+#include "tools/qrm284/language_id.h"
+#include "tools/qrm284/update_terminal.h"
+#include "updater/engine/engine_link.h"
+#include "updater/engine/firmware_download.h"
+#include "updater/engine/firmware_update.h"
+#include "updater/engine/font_download.h"
+#include "updater/engine/player_wait.h"
+#include "updater/engine/storage_format.h"
+#include "updater/engine/system_message.h"
+#include "updater/wizard/manager_check.h"
+#include "updater/wizard/player_identity.h"
 #include "updater/wizard/version_page.h"
-#include "updater/wizard/wizard_state.h"
 #include "updater/wizard/wizard_texts.h"
 
-#include <atomic>
+#include "platform/system/clock.h"
+
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <deque>
-#include <iostream>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace qrm284 {
 
 namespace {
 
-using updater::LPARAM;
-using updater::Page;
-using updater::UINT;
-using updater::WPARAM;
+using updater::Outcome;
+using updater::TextId;
 
 struct UpdateOptions {
     bool yes = false;
     bool dryRun = false;
-    std::string language;   // a language ID such as 0x0411; empty: the locale's
+    std::string language;       // a language ID such as 0x0411; empty: the locale's
     unsigned waitSeconds = 0;   // how long to wait for the player; 0: no limit
 };
 
-std::string Trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
+// Shows the text as the page would and fails with it.
+int FailWithText(UpdateTerminal& terminal, TextId id) {
+    terminal.ShowText(id);
+    return Fail(Trimmed(updater::WizardText(id)).c_str());
 }
 
-class ConsoleSheet final : public updater::Sheet {
-public:
-    explicit ConsoleSheet(bool yes) : yes_(yes), terminal_(isatty(STDOUT_FILENO) != 0) {}
-
-    ~ConsoleSheet() override {
-        closing_ = true;
-        workers_.JoinAll();
+std::function<bool()> GiveUpAfter(unsigned seconds) {
+    if (seconds == 0) {
+        return [] { return false; };
     }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    return [deadline] { return std::chrono::steady_clock::now() >= deadline; };
+}
 
-    void PostSheetMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam) override {
-        if (message != updater::PSM_SETWIZBUTTONS) {
-            return;
-        }
-        std::lock_guard lock(mutex_);
-        buttons_.push_back(lParam);
-        posted_.notify_all();
+// Page 1: no manager program may hold the player.
+bool ManagersEnded(UpdateTerminal& terminal) {
+    const auto wait = updater::WaitForManagersToEnd([&] { terminal.Tell("WARNING", updater::CloseManagerText); },
+                                                    [] { return false; });
+    if (wait == updater::ManagerWait::ListUnreadable) {
+        char text[updater::SystemMessageCapacity];
+        updater::SystemMessageText(static_cast<uint32_t>(errno), {}, text);
+        terminal.Tell("ERROR", text);
+        terminal.Tell("ERROR", updater::RestartProgramText);
     }
+    return wait == updater::ManagerWait::Ended;
+}
 
-    updater::LRESULT SendSheetMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        std::lock_guard lock(outputMutex_);
-        if (message == updater::WM_WIZ_PROGRESS) {
-            Progress(wParam, lParam);
-        } else if (message == updater::WM_WIZ_LABEL) {
-            if (wParam == 1) {
-                firmware.stageLabel = updater::g_strStepText;
-            }
-            ShowLabels();
-        } else if (message == updater::WM_WIZ_REFRESH) {
-            ShowLabels();
-            ShowText(firmware.mainText);
-        }
-        return 0;
+// Page 5: the format, then the font.
+int FormatAndFont(UpdateTerminal& terminal) {
+    terminal.ShowText(TextId::Formatting);
+    if (updater::ReopenEngineLink() == nullptr) {
+        return FailWithText(terminal, TextId::FormatFailed);
     }
-
-    updater::LRESULT SendPageMessage(Page page, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) override {
-        std::lock_guard lock(outputMutex_);
-        if (message == updater::WM_WIZ_REFRESH && page == Page::Format) {
-            ShowText(format.mainText);
-        }
-        return 0;
+    terminal.ShowBar();
+    if (updater::FormatMainStorage(terminal) != Outcome::Done) {
+        return FailWithText(terminal, TextId::FormatFailed);
     }
-
-    void RefreshPage(Page page) override {
-        std::lock_guard lock(outputMutex_);
-        switch (page) {
-        case Page::Intro: ShowText(intro.text); break;
-        case Page::Connect: ShowText(connect.text); break;
-        case Page::Version: ShowText(version.informationText); break;
-        case Page::Firmware: ShowText(firmware.mainText); break;
-        case Page::Format: ShowText(format.mainText); break;
-        }
+    terminal.ShowText(TextId::FontDownloading);
+    std::string path;
+    const Outcome font = updater::DownloadCarriedFont(terminal, path);
+    if (font == Outcome::NoFile) {
+        char text[updater::SystemMessageCapacity];
+        updater::SystemMessageText(updater::STG_E_FILENOTFOUND, path, text);
+        terminal.Tell(updater::WizardCaption, text);
     }
-
-    int ShowMessageBox(const std::string& text, const std::string& caption, UINT style) override {
-        std::lock_guard lock(outputMutex_);
-        EndBar();
-        if ((style & 0xF) != updater::MB_YESNO) {
-            std::fprintf(stderr, "%s: %s\n", caption.c_str(), Trimmed(text).c_str());
-            return updater::IDOK;
-        }
-        std::printf("%s [y/N] ", Trimmed(text).c_str());
-        if (yes_) {
-            std::printf("yes\n");
-            std::fflush(stdout);
-            return updater::IDYES;
-        }
-        std::fflush(stdout);
-        std::string answer;
-        if (!std::getline(std::cin, answer)) {
-            std::printf("\n");
-        }
-        return answer == "y" || answer == "Y" || answer == "yes" ? updater::IDYES : updater::IDNO;
+    terminal.HideBar();
+    if (font != Outcome::Done) {
+        return FailWithText(terminal, TextId::FontFailed);
     }
-
-    void BeginThread(std::function<unsigned()> worker) override {
-        workers_.Start([worker = std::move(worker)] { worker(); });
-    }
-
-    bool Closing() const override { return closing_; }
-
-    // The next button state a page or worker enables (all-off states are
-    // passed over: they only precede the worker's own). With a limit, 0 when
-    // none came in time; the sheet is closing then.
-    LPARAM NextButtons(unsigned limitSeconds = 0) {
-        std::unique_lock lock(mutex_);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limitSeconds);
-        for (;;) {
-            const auto ready = [this] { return !buttons_.empty(); };
-            if (limitSeconds == 0) {
-                posted_.wait(lock, ready);
-            } else if (!posted_.wait_until(lock, deadline, ready)) {
-                closing_ = true;
-                return 0;
-            }
-            const LPARAM buttons = buttons_.front();
-            buttons_.pop_front();
-            if (buttons != 0) {
-                return buttons;
-            }
-        }
-    }
-
-    void PrintVersions() {
-        std::lock_guard lock(outputMutex_);
-        std::printf("Player firmware version  : %s\n", version.versionText.c_str());
-        std::printf("New firmware version     : %s\n", updater::CarriedVersionText);
-        std::fflush(stdout);
-    }
-
-private:
-    void ShowText(const std::string& text) {
-        if (text.empty() || text == lastText_) {
-            return;
-        }
-        EndBar();
-        lastText_ = text;
-        std::printf("\n%s\n", Trimmed(text).c_str());
-        std::fflush(stdout);
-    }
-
-    void ShowLabels() {
-        std::string labels = firmware.stageLabel;
-        if (!firmware.partLabel.empty()) {
-            labels += (labels.empty() ? "" : " ") + firmware.partLabel;
-        }
-        if (labels.empty() || labels == lastLabels_) {
-            return;
-        }
-        EndBar();
-        lastLabels_ = labels;
-        std::printf("%s\n", labels.c_str());
-        std::fflush(stdout);
-    }
-
-    void Progress(WPARAM command, LPARAM value) {
-        if (command == updater::ProgressShow) {
-            barShown_ = true;
-        } else if (command == updater::ProgressHide) {
-            EndBar();
-            barShown_ = false;
-        } else if (command == updater::ProgressPosition && barShown_ && terminal_) {
-            const long percent = value < 0 ? 0 : (value > 100 ? 100 : static_cast<long>(value));
-            const int filled = static_cast<int>(percent / 2);
-            std::printf("\r[%.*s%*s] %3ld%%", filled, "##################################################",
-                        50 - filled, "", percent);
-            std::fflush(stdout);
-            barDrawn_ = true;
-        }
-    }
-
-    void EndBar() {
-        if (barDrawn_) {
-            std::printf("\n");
-            barDrawn_ = false;
-        }
-    }
-
-    const bool yes_;
-    const bool terminal_;
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<LPARAM> buttons_;
-    std::atomic<bool> closing_{false};
-    updater::WorkerThreads workers_;
-    std::mutex outputMutex_;
-    std::string lastText_;
-    std::string lastLabels_;
-    bool barShown_ = false;
-    bool barDrawn_ = false;
-};
-
-bool Finished(LPARAM buttons) { return (buttons & updater::PSWIZB_FINISH) != 0; }
-
-int FailWithText(const std::string& text) { return Fail(Trimmed(text).c_str()); }
+    terminal.ShowText(TextId::AllDone);
+    return 0;
+}
 
 int RunUpdate(const UpdateOptions& options) {
     if (!options.language.empty()) {
-        try {
-            updater::SetSystemDefaultLangIdOverride(static_cast<uint16_t>(std::stoul(options.language, nullptr, 0)));
-        } catch (const std::exception&) {
-            return Fail("The language must be a number such as 0x0411.");
+        const auto langId = ParseLanguageId(options.language);
+        if (!langId) {
+            return Fail("The language must be a language ID from 0x0000 to 0xFFFF, such as 0x0411.");
         }
+        updater::SetSystemDefaultLangIdOverride(*langId);
     }
     updater::SelectTextLanguage();
-    updater::ResetWizardState();
-    ConsoleSheet sheet(options.yes);
+    UpdateTerminal terminal(options.yes);
 
-    updater::ActivateIntroPage(sheet);
-    if (Finished(sheet.NextButtons())) {
+    terminal.ShowText(TextId::Welcome);
+    if (!ManagersEnded(terminal)) {
         return Fail("The list of running programs cannot be read.");
     }
-    updater::ActivateConnectPage(sheet);
-    if (sheet.NextButtons(options.waitSeconds) == 0) {
+    terminal.ShowText(TextId::ConnectPlayer);
+    if (updater::WaitForPlayer(GiveUpAfter(options.waitSeconds)) != Outcome::Done) {
         return Fail("No player is connected.");
     }
 
-    updater::ActivateVersionPage(sheet);
-    if (Finished(sheet.NextButtons())) {
-        return FailWithText(sheet.version.informationText);
+    updater::IdentityText identity{};
+    uint32_t version = 0;
+    if (!updater::ReadPlayerIdentity(identity, version)) {
+        return FailWithText(terminal, TextId::VersionUnread);
     }
-    sheet.PrintVersions();
+    const bool appFirmware = !updater::IsBootIdentity(identity);
+    const std::string shown = updater::ShownVersionText(version, !appFirmware);
+    terminal.ShowText(TextId::VersionShown);
+    terminal.ShowVersions(shown);
     if (options.dryRun) {
         return 0;
     }
-    if (updater::LeaveVersionPage(sheet) != 0) {
+    if (updater::AsksBeforeReplacing(appFirmware, shown) && !terminal.Ask(TextId::AlreadyCurrent)) {
+        terminal.ShowText(TextId::VersionKept);
         return Fail("The update was declined; the player keeps its firmware.");
     }
 
-    updater::ActivateFirmwarePage(sheet);
-    // Finish when the step failed or nothing more is needed; Next once the
-    // player has come back in USB mode after text 113.
-    const LPARAM buttons = sheet.NextButtons();
-    if (Finished(buttons)) {
-        return sheet.firmware.mainText == updater::WizardText(122) ? 0 : FailWithText(sheet.firmware.mainText);
+    terminal.ShowText(TextId::FirmwareUpdating);
+    terminal.ShowBar();
+    const Outcome firmware = updater::UpdateFirmware(terminal);
+    terminal.HideBar();
+    if (firmware != Outcome::Done) {
+        return FailWithText(terminal, TextId::FirmwareFailed);
     }
-    // The player has come back after the firmware step: format and font.
-    updater::ActivateFormatPage(sheet);
-    sheet.NextButtons();
-    return sheet.format.mainText == updater::WizardText(122) ? 0 : FailWithText(sheet.format.mainText);
+    if (!updater::FormatFollowsFirmware(appFirmware, version)) {
+        terminal.ShowText(TextId::AllDone);
+        return 0;
+    }
+    // The player restarts and is to come back in USB mode.
+    terminal.ShowText(TextId::ReconnectForFormat);
+    platform::Sleep(updater::RestartPauseMs);
+    updater::WaitForPlayer([] { return false; });
+    return FormatAndFont(terminal);
 }
 
 } // namespace

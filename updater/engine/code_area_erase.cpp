@@ -1,38 +1,29 @@
 #include "updater/engine/code_area_erase.h"
 
 #include "updater/engine/hex_image.h"
-
-#include "platform/system/clock.h"
+#include "wire/reply_view.h"
 
 namespace updater {
-
-std::atomic<bool> g_bStopEraseTimer{true};
 
 namespace {
 
 constexpr int GroupC = -1;   // 'C'
 constexpr uint8_t CodeErase = 0x02;
 constexpr uint8_t CodeCountedErase = 0x03;
-constexpr uint32_t EraseTimerSpanMs = 20000;
-constexpr uint32_t EraseTimerStepMs = 200;
 
-void SendProgress(Sheet& sheet, LPARAM position) { sheet.SendSheetMessage(WM_WIZ_PROGRESS, ProgressPosition, position); }
-
-uint16_t Be16(const uint8_t* at) { return static_cast<uint16_t>((at[0] << 8) | at[1]); }
-
-bool CountedErase(Sheet& sheet, UsbLink* link, const portio::Block& first) {
-    const uint32_t total = Be16(&first[6]);
-    portio::Block reply{};
+Outcome CountedErase(usblink::Link& layer, UsbLink* link, const wire::Block& first, Progress& progress) {
+    const uint32_t total = wire::ReplyView(first).WordAt(6);
+    wire::Block reply{};
     if (total != 0) {
-        LPARAM previous = 0;
+        int previous = 0;
         for (;;) {
-            if (!ReadReply(link, reply)) {
-                return false;
+            if (!layer.ReadReply(link, reply)) {
+                return Outcome::NoReply;
             }
-            const uint32_t step = Be16(&reply[6]);
-            const auto percent = static_cast<LPARAM>((step + 2) * 100 / total);
+            const uint32_t step = wire::ReplyView(reply).WordAt(6);
+            const auto percent = static_cast<int>((step + 2) * 100 / total);
             if (percent != previous) {
-                SendProgress(sheet, percent);
+                progress.Report(Phase::Erase, percent);
                 previous = percent;
             }
             if (step + 1 >= total) {
@@ -40,57 +31,39 @@ bool CountedErase(Sheet& sheet, UsbLink* link, const portio::Block& first) {
             }
         }
     }
-    SendProgress(sheet, 0);
-    return ReadReply(link, reply);   // the end of the erase; what it says does not matter
+    progress.Report(Phase::Erase, 0);
+    // The end of the erase; what it says does not matter.
+    return layer.ReadReply(link, reply) ? Outcome::Done : Outcome::NoReply;
 }
 
-bool EraseSteps(Sheet& sheet, UsbLink* link) {
+Outcome EraseSteps(UsbLink* link, Progress& progress) {
+    usblink::Link& layer = EngineLinkLayer();
     const uint8_t area = ApplicationArea;
-    if (!SendCommand(link, portio::FormGroupCode, GroupC, CodeCountedErase, &area, 1)) {
-        return false;
+    if (!layer.SendCommand(link, wire::FormGroupCode, GroupC, CodeCountedErase, &area, 1)) {
+        return Outcome::SendFailed;
     }
-    portio::Block reply{};
-    if (!ReadReply(link, reply)) {
-        return false;
+    wire::Block reply{};
+    if (!layer.ReadReply(link, reply)) {
+        return Outcome::NoReply;
     }
     if (reply[5] == 0x00 && reply[8] == '.') {
-        return CountedErase(sheet, link, reply);
+        progress.Begin(Phase::Erase, Pace::Counted);
+        return CountedErase(layer, link, reply, progress);
     }
     // A player that does not count: the plain erase answers once, when done.
-    g_bStopEraseTimer = false;
-    sheet.BeginThread([&sheet] { return EraseTimerWorker(sheet); });
-    if (!SendCommand(link, portio::FormGroupCode, GroupC, CodeErase, &area, 1)) {
-        return false;
+    progress.Begin(Phase::Erase, Pace::Uncounted);
+    if (!layer.SendCommand(link, wire::FormGroupCode, GroupC, CodeErase, &area, 1)) {
+        return Outcome::SendFailed;
     }
-    return ReadReply(link, reply);
+    return layer.ReadReply(link, reply) ? Outcome::Done : Outcome::NoReply;
 }
 
 } // namespace
 
-bool EraseCodeArea(Sheet& sheet, UsbLink* link) {
-    const bool erased = EraseSteps(sheet, link);
-    g_bStopEraseTimer = true;
-    if (erased) {
-        SendProgress(sheet, 0);
-    }
-    return erased;
-}
-
-unsigned EraseTimerWorker(Sheet& sheet) {
-    uint32_t elapsed = 0;
-    LPARAM previous = 0;
-    while (!g_bStopEraseTimer && elapsed < EraseTimerSpanMs) {
-        platform::Sleep(EraseTimerStepMs);
-        elapsed += EraseTimerStepMs;
-        const float fraction = static_cast<float>(elapsed) * 0.00005f;
-        const auto percent = static_cast<LPARAM>(static_cast<double>(fraction) * 100);
-        if (percent != previous) {
-            SendProgress(sheet, percent);
-            previous = percent;
-        }
-    }
-    SendProgress(sheet, 100);
-    return 1;
+Outcome EraseCodeArea(UsbLink* link, Progress& progress) {
+    const Outcome outcome = EraseSteps(link, progress);
+    progress.End(Phase::Erase, outcome);
+    return outcome;
 }
 
 } // namespace updater

@@ -1,7 +1,8 @@
 #include "updater/engine/firmware_download.h"
 
+#include "updater/engine/code_area_erase.h"
 #include "updater/engine/hex_image.h"
-#include "updater/wizard/wizard_state.h"
+#include "wire/reply_view.h"
 
 #include "platform/system/clock.h"
 
@@ -21,80 +22,104 @@ constexpr uint8_t CodeProgram = 0x01;
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
-void SendProgress(Sheet& sheet, LPARAM position) { sheet.SendSheetMessage(WM_WIZ_PROGRESS, ProgressPosition, position); }
-
-} // namespace
-
-bool DownloadFirmwareImage(Sheet& sheet, UsbLink* link, uint8_t setupByte, const std::string& flatPath) {
-    std::unique_ptr<std::FILE, FileCloser> image(std::fopen(flatPath.c_str(), "rb"));
-    if (!image || std::fseek(image.get(), 0, SEEK_END) != 0) {
-        return false;
+// The image's size in bytes, or 0 for one that cannot be read or is too large.
+uint32_t ImageSize(std::FILE* image) {
+    if (std::fseek(image, 0, SEEK_END) != 0) {
+        return 0;
     }
-    const long end = std::ftell(image.get());
-    if (end <= 0 || static_cast<unsigned long>(end) > 0xFFFFFFFFul || std::fseek(image.get(), 0, SEEK_SET) != 0) {
-        return false;
+    const long end = std::ftell(image);
+    if (end <= 0 || static_cast<unsigned long>(end) > 0xFFFFFFFFul || std::fseek(image, 0, SEEK_SET) != 0) {
+        return 0;
     }
     const auto size = static_cast<uint32_t>(end);
-    const auto blocks = static_cast<uint32_t>((size + portio::BlockSize - 1) / portio::BlockSize);
-    if (blocks > MaxImageBlocks) {
-        return false;
-    }
+    return (size + wire::BlockSize - 1) / wire::BlockSize > MaxImageBlocks ? 0 : size;
+}
 
-    portio::Block reply{};
+Outcome SetUp(usblink::Link& layer, UsbLink* link, uint8_t setupByte) {
     const uint8_t setUp[2] = {0x10, setupByte};
-    if (!SendCommand(link, portio::FormGroupCode, GroupG, CodeSetUp, setUp, sizeof setUp) ||
-        !ReadReply(link, reply)) {
-        return false;
+    if (!layer.SendCommand(link, wire::FormGroupCode, GroupG, CodeSetUp, setUp, sizeof setUp)) {
+        return Outcome::SendFailed;
     }
-    platform::Sleep(10);
-    if (!EraseCodeArea(sheet, link)) {
-        return false;
-    }
-    g_strStepText = "Upgrading";
-    sheet.SendSheetMessage(WM_WIZ_LABEL, 1, 0);
-    platform::Sleep(10);
+    wire::Block reply{};
+    return layer.ReadReply(link, reply) ? Outcome::Done : Outcome::NoReply;
+}
 
+Outcome Program(usblink::Link& layer, UsbLink* link, std::FILE* image, uint32_t size, Progress& progress) {
+    const auto blocks = static_cast<uint32_t>((size + wire::BlockSize - 1) / wire::BlockSize);
     const uint8_t program[3] = {ApplicationArea, static_cast<uint8_t>(blocks >> 8), static_cast<uint8_t>(blocks)};
-    if (!SendCommand(link, portio::FormGroupCode, GroupC, CodeProgram, program, sizeof program) ||
-        !ReadReply(link, reply) || !IsEngineReplyOk(reply.data())) {
-        return false;
+    wire::Block reply{};
+    if (!layer.SendCommand(link, wire::FormGroupCode, GroupC, CodeProgram, program, sizeof program)) {
+        return Outcome::SendFailed;
+    }
+    if (!layer.ReadReply(link, reply)) {
+        return Outcome::NoReply;
+    }
+    if (!wire::ReplyView(reply).IsAcceptedAndTerminated()) {
+        return Outcome::Refused;
     }
 
-    Link layer;
-    portio::Block block{};
+    wire::Block block{};
     uint32_t sent = 0;
-    LPARAM previous = 0;
+    int previous = 0;
     for (uint32_t i = 0; i < blocks; ++i) {
-        const uint32_t want = std::min<uint32_t>(portio::BlockSize, size - sent);
+        const uint32_t want = std::min<uint32_t>(wire::BlockSize, size - sent);
         block.fill(0);   // the tail of the last block is padding
-        if (std::fread(block.data(), 1, want, image.get()) != want) {
-            return false;
+        if (std::fread(block.data(), 1, want, image) != want) {
+            return Outcome::BadFile;
         }
         sent += want;
-        if (layer.BulkWrite(link, PipeCommands, block.data(), portio::BlockSize) <= 0) {
-            return false;
+        if (layer.BulkWrite(link, PipeCommands, block.data(), wire::BlockSize) <= 0) {
+            return Outcome::SendFailed;
         }
-        const auto percent = static_cast<LPARAM>(uint64_t{sent} * 100 / size);
+        const auto percent = static_cast<int>(uint64_t{sent} * 100 / size);
         if (percent != previous) {
-            SendProgress(sheet, std::min<LPARAM>(percent, 98));
+            progress.Report(Phase::Program, std::min(percent, 98));
             previous = percent;
         }
     }
 
     for (int others = 0;;) {
-        if (!ReadReply(link, reply)) {
-            return false;
+        if (!layer.ReadReply(link, reply)) {
+            return Outcome::NoReply;
         }
-        if (IsOkReply(reply.data())) {
-            SendProgress(sheet, 100);
-            return true;
+        if (wire::ReplyView(reply).IsOk()) {
+            progress.Report(Phase::Program, 100);
+            return Outcome::Done;
         }
         platform::Sleep(1);
         if (++others >= MaxCompletionReplies) {
-            return false;
+            return Outcome::Unfinished;
         }
     }
+}
+
+} // namespace
+
+Outcome DownloadFirmwareImage(UsbLink* link, uint8_t setupByte, const std::string& flatPath, Progress& progress) {
+    usblink::Link& layer = EngineLinkLayer();
+    progress.Begin(Phase::SetUp, Pace::Uncounted);
+    File image(std::fopen(flatPath.c_str(), "rb"));
+    const uint32_t size = image ? ImageSize(image.get()) : 0;
+    const Outcome setUp = !image ? Outcome::NoFile : size == 0 ? Outcome::BadFile : SetUp(layer, link, setupByte);
+    progress.End(Phase::SetUp, setUp);
+    if (setUp != Outcome::Done) {
+        return setUp;
+    }
+    platform::Sleep(10);
+    if (const Outcome erased = EraseCodeArea(link, progress); erased != Outcome::Done) {
+        return erased;
+    }
+    progress.Begin(Phase::Program, Pace::Counted);
+    platform::Sleep(10);
+    const Outcome programmed = Program(layer, link, image.get(), size, progress);
+    progress.End(Phase::Program, programmed);
+    return programmed;
+}
+
+bool FormatFollowsFirmware(bool appFirmware, uint32_t version) {
+    return !appFirmware || version < NoFormatFromVersion;
 }
 
 } // namespace updater

@@ -1,14 +1,14 @@
 #include "updater/engine/font_download.h"
 
 #include "updater/engine/engine_link.h"
-#include "updater/engine/system_message.h"
-#include "platform/system/temporary_file.h"
 #include "updater/resources/embedded_resources.h"
-#include "updater/wizard/wizard_state.h"
-#include "updater/wizard/wizard_texts.h"
+#include "wire/reply_view.h"
+
+#include "platform/system/temporary_file.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace updater {
@@ -16,13 +16,64 @@ namespace updater {
 namespace {
 
 constexpr int GroupU = 2;
-constexpr const char* MessageBoxCaption = "Fw Loader";
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The file's size, or 0 for one that cannot be measured or is too large.
+uint32_t FileSize(std::FILE* file) {
+    uint32_t size = 0;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long end = std::ftell(file);
+        size = end > 0 && static_cast<unsigned long>(end) <= 0xFFFFFFFFul ? static_cast<uint32_t>(end) : 0;
+    }
+    return size != 0 && std::fseek(file, 0, SEEK_SET) == 0 ? size : 0;
+}
+
+Outcome SendFont(std::FILE* file, uint32_t size, const std::string& name, Progress& progress) {
+    if (const Outcome started = StartFontDownload(name, size); started != Outcome::Done) {
+        return started;
+    }
+    const uint32_t chunks = (size + FontChunkBytes - 1) / FontChunkBytes;
+    uint32_t left = size;
+    int lastSent = 0;
+    for (uint32_t done = 1; done <= chunks; ++done) {
+        const uint32_t length = std::min(FontChunkBytes, left);
+        std::vector<uint8_t> buffer(length + 1, 0);
+        if (std::fread(buffer.data(), 1, length, file) != length && std::ferror(file)) {
+            return Outcome::BadFile;
+        }
+        if (!SendFontChunk(buffer.data(), length)) {
+            return Outcome::SendFailed;
+        }
+        left -= length;
+        const auto percent = static_cast<int>(uint64_t{done} * 100 / chunks);
+        if (percent > lastSent) {
+            progress.Report(Phase::Font, percent);
+            lastSent = percent;
+        }
+    }
+    CloseEngineLink();
+    return Outcome::Done;
+}
+
+// The carried font in a new temporary file; empty when none could be made.
+std::string StageCarriedFont() {
+    const std::string path = platform::CreateTemporaryFile("$512Bfont");
+    if (!path.empty()) {
+        const auto font = resources::FindResource(resources::FontResource);
+        platform::WriteWholeFile(path, font.data(), font.size());
+    }
+    return path;
+}
 
 } // namespace
 
-int StartFontDownload(const std::string& name, uint32_t size) {
+Outcome StartFontDownload(const std::string& name, uint32_t size) {
     if (name.size() > MaxFontNameLength) {
-        return -1;
+        return Outcome::BadFile;
     }
     std::vector<uint8_t> payload(name.begin(), name.end());
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -30,15 +81,19 @@ int StartFontDownload(const std::string& name, uint32_t size) {
     }
     UsbLink* link = ReopenEngineLink();
     if (link == nullptr) {
-        return -1;
+        return Outcome::LinkFailed;
     }
-    portio::Block reply{};
-    if (!SendCommand(link, portio::FormGroupCode, GroupU, 'W', payload.data(), payload.size()) ||
-        !ReadReply(link, reply)) {
+    usblink::Link& layer = EngineLinkLayer();
+    if (!layer.SendCommand(link, wire::FormGroupCode, GroupU, 'W', payload.data(), payload.size())) {
         CloseEngineLink();
-        return -1;
+        return Outcome::SendFailed;
     }
-    return IsEngineReplyOk(reply.data()) ? 1 : -1;
+    wire::Block reply{};
+    if (!layer.ReadReply(link, reply)) {
+        CloseEngineLink();
+        return Outcome::NoReply;
+    }
+    return wire::ReplyView(reply).IsAcceptedAndTerminated() ? Outcome::Done : Outcome::Refused;
 }
 
 bool WriteDataBlocks(const uint8_t* data, uint32_t length) {
@@ -46,7 +101,7 @@ bool WriteDataBlocks(const uint8_t* data, uint32_t length) {
     if (link == nullptr || length == 0 || data == nullptr) {
         return false;
     }
-    Link layer;
+    usblink::Link& layer = EngineLinkLayer();
     const auto fail = [&] {
         layer.SendCancelRequest(link);
         CloseEngineLink();
@@ -87,72 +142,28 @@ bool SendFontChunk(const uint8_t* data, uint32_t length) {
     return true;
 }
 
-unsigned FontDownloadWorker(Sheet& sheet) {
-    LoadWizardText(sheet.format.mainText, 118);
-    sheet.SendPageMessage(Page::Format, WM_WIZ_REFRESH, 0, 0);
+Outcome DownloadFontFile(const std::string& path, Progress& progress) {
+    File file(path.empty() ? nullptr : std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return Outcome::NoFile;
+    }
+    const uint32_t size = FileSize(file.get());
+    if (size == 0) {
+        return Outcome::BadFile;
+    }
+    progress.Begin(Phase::Font, Pace::Counted);
+    const Outcome outcome = SendFont(file.get(), size, path, progress);
+    progress.End(Phase::Font, outcome);
+    return outcome;
+}
 
-    const std::string path = platform::CreateTemporaryFile("$512Bfont");
-    const auto font = resources::FindResource(resources::FontResource);
+Outcome DownloadCarriedFont(Progress& progress, std::string& path) {
+    path = StageCarriedFont();
+    const Outcome outcome = DownloadFontFile(path, progress);
     if (!path.empty()) {
-        platform::WriteWholeFile(path, font.data(), font.size());
+        std::remove(path.c_str());
     }
-
-    std::FILE* file = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
-    const auto finish = [&](bool success) {
-        if (file != nullptr) {
-            std::fclose(file);
-        }
-        if (!path.empty()) {
-            std::remove(path.c_str());
-        }
-        sheet.SendSheetMessage(WM_WIZ_PROGRESS, ProgressHide, 0);
-        LoadWizardText(sheet.format.mainText, success ? 122 : 121);
-        sheet.SendPageMessage(Page::Format, WM_WIZ_REFRESH, 0, 0);
-        PostButtons(sheet, PSWIZB_FINISH);
-        g_bBusy = 0;
-        return success ? 1u : 0u;
-    };
-
-    if (file == nullptr) {
-        char text[SystemMessageCapacity];
-        SystemMessageText(STG_E_FILENOTFOUND, path, text);
-        sheet.ShowMessageBox(text, MessageBoxCaption, MB_OK | MB_ICONINFORMATION);
-        return finish(false);
-    }
-    uint32_t size = 0;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file);
-        size = end > 0 && static_cast<unsigned long>(end) <= 0xFFFFFFFFul ? static_cast<uint32_t>(end) : 0;
-    }
-    if (size == 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        return finish(false);
-    }
-    const uint32_t chunks = (size + FontChunkBytes - 1) / FontChunkBytes;
-
-    sheet.SendSheetMessage(WM_WIZ_PROGRESS, ProgressShow, 0);
-    if (StartFontDownload(path, size) != 1) {
-        return finish(false);
-    }
-    uint32_t left = size;
-    LPARAM lastSent = 0;
-    for (uint32_t done = 1; done <= chunks; ++done) {
-        const uint32_t length = std::min(FontChunkBytes, left);
-        std::vector<uint8_t> buffer(length + 1, 0);
-        if (std::fread(buffer.data(), 1, length, file) != length && std::ferror(file)) {
-            return finish(false);
-        }
-        if (!SendFontChunk(buffer.data(), length)) {
-            return finish(false);
-        }
-        left -= length;
-        const auto percent = static_cast<LPARAM>(uint64_t{done} * 100 / chunks);
-        if (percent > lastSent) {
-            sheet.SendSheetMessage(WM_WIZ_PROGRESS, ProgressPosition, percent);
-            lastSent = percent;
-        }
-    }
-    CloseEngineLink();
-    return finish(true);
+    return outcome;
 }
 
 } // namespace updater

@@ -1,7 +1,7 @@
 // Writing the carried font to the player after a format.
 #pragma once
 
-#include "updater/wizard/sheet.h"
+#include "updater/engine/progress.h"
 
 #include <cstdint>
 #include <string>
@@ -15,10 +15,10 @@ inline constexpr uint32_t DataWriteBytes = 16384;
 inline constexpr size_t MaxFontNameLength = 247;
 
 // Opens a new engine link and announces the font: "W" to group 'U' with the
-// name's bytes and the size (4 bytes, most significant first). 1 when the
-// player accepted (the link stays open for the data), -1 otherwise; a name
-// longer than 247 bytes is refused before anything is sent.
-int StartFontDownload(const std::string& name, uint32_t size);
+// name's bytes and the size (4 bytes, most significant first). Done when the
+// player accepted (the link stays open for the data). A name longer than 247
+// bytes is BadFile before anything is sent; a failed exchange closes the link.
+Outcome StartFontDownload(const std::string& name, uint32_t size);
 
 // Sends font data in pieces of 32,768 bytes through WriteDataBlocks; false
 // for no data or at the first piece that fails.
@@ -30,9 +30,17 @@ bool SendFontChunk(const uint8_t* data, uint32_t length);
 // an open link, data or length.
 bool WriteDataBlocks(const uint8_t* data, uint32_t length);
 
-// The second thread of page 5: writes the carried font (resource 309)
-// through a temporary file and ends the wizard with text 122 or 121.
-// 1 on success, 0 on failure.
-unsigned FontDownloadWorker(Sheet& sheet);
+// Writes the font file at `path` to the player: the Font phase begins once
+// the file is open and not empty, the start block announces the path, a
+// percentage is reported whenever it grows (one per 32,768-byte chunk at
+// most), and the link is closed after the last chunk. NoFile when the file
+// cannot be opened, BadFile when it is empty or cannot be read. The file is
+// left in place.
+Outcome DownloadFontFile(const std::string& path, Progress& progress);
+
+// DownloadFontFile of the carried font (resource 309) through a new
+// temporary file, deleted afterwards; `path` is set to that file's name
+// (empty when none could be made) for the message of a NoFile outcome.
+Outcome DownloadCarriedFont(Progress& progress, std::string& path);
 
 } // namespace updater

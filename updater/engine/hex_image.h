@@ -8,11 +8,10 @@
 namespace updater {
 
 // The application code: its area letter in the download commands, its base
-// address, the largest flat image the download takes, its label on page 4.
+// address, the largest flat image the download takes.
 inline constexpr uint8_t ApplicationArea = 'P';
 inline constexpr uint32_t ApplicationBase = 0x2000;
 inline constexpr uint32_t MaxImageBlocks = 65535;
-inline constexpr const char* ApplicationLabel = "for Application Code";
 
 // Reads the HEX text at hexPath and writes the flat image to flatPath: the
 // bytes from `base` up to the highest address written, gaps as zeros.

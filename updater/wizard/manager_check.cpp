@@ -121,15 +121,10 @@ bool IsManagerProgram(const std::string& exeName) {
     return false;
 }
 
-unsigned CloseManagersWorker(Sheet& sheet) {
+ManagerWait WaitForManagersToEnd(const std::function<void()>& warn, const std::function<bool()>& giveUp) {
     const auto snapshot = TakeProcessSnapshot();
     if (!snapshot) {
-        char text[SystemMessageCapacity];
-        SystemMessageText(static_cast<uint32_t>(errno), {}, text);
-        sheet.ShowMessageBox(text, "ERROR", MB_OK | MB_ICONINFORMATION);
-        sheet.ShowMessageBox("Restart Program\t", "ERROR", MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
-        PostButtons(sheet, PSWIZB_FINISH);
-        return 0;
+        return ManagerWait::ListUnreadable;
     }
     std::vector<uint32_t> running;
     for (const auto& entry : *snapshot) {
@@ -138,7 +133,7 @@ unsigned CloseManagersWorker(Sheet& sheet) {
         }
     }
     if (!running.empty()) {
-        sheet.ShowMessageBox("Close Manager Program", "WARNING", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL);
+        warn();
     }
     if (!running.empty() && CombinedVersions(running) != 0) {
         for (;;) {
@@ -147,10 +142,28 @@ unsigned CloseManagersWorker(Sheet& sheet) {
             if (combined == 0) {
                 break;
             }
-            if (sheet.Closing()) {
-                return 0;
+            if (giveUp()) {
+                return ManagerWait::Abandoned;
             }
         }
+    }
+    return ManagerWait::Ended;
+}
+
+unsigned CloseManagersWorker(Sheet& sheet) {
+    const ManagerWait wait = WaitForManagersToEnd(
+        [&sheet] { sheet.ShowMessageBox(CloseManagerText, "WARNING", MB_OK | MB_ICONEXCLAMATION | MB_SYSTEMMODAL); },
+        [&sheet] { return sheet.Closing(); });
+    if (wait == ManagerWait::ListUnreadable) {
+        char text[SystemMessageCapacity];
+        SystemMessageText(static_cast<uint32_t>(errno), {}, text);
+        sheet.ShowMessageBox(text, "ERROR", MB_OK | MB_ICONINFORMATION);
+        sheet.ShowMessageBox(RestartProgramText, "ERROR", MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL);
+        PostButtons(sheet, PSWIZB_FINISH);
+        return 0;
+    }
+    if (wait == ManagerWait::Abandoned) {
+        return 0;
     }
     PostButtons(sheet, PSWIZB_NEXT);
     return 1;

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,10 +34,25 @@ void SetProcessListRoot(const std::string& root);
 // True when the name equals one of the four, ignoring letter case.
 bool IsManagerProgram(const std::string& exeName);
 
-// The thread of page 1: one warning for all running manager programs, then
-// a look every 300 ms until they have all ended; posts Next. When the
-// process list cannot be read: the system's text, "Restart Program", and
-// Finish. Ends quietly when the sheet closes.
+// What the user is told: the warning while manager programs run, and the
+// second message when the process list cannot be read.
+inline constexpr const char* CloseManagerText = "Close Manager Program";
+inline constexpr const char* RestartProgramText = "Restart Program\t";
+
+enum class ManagerWait {
+    Ended,            // none runs (any longer)
+    ListUnreadable,   // the process list cannot be read (errno set)
+    Abandoned,        // `giveUp` said so while they still ran
+};
+
+// One `warn` for all running manager programs, then, while any of them still
+// runs, a look every 300 ms until they have all ended or `giveUp` (asked
+// after every pause) says so.
+ManagerWait WaitForManagersToEnd(const std::function<void()>& warn, const std::function<bool()>& giveUp);
+
+// The thread of page 1: WaitForManagersToEnd with the warning in a message
+// box, then posts Next. When the process list cannot be read: the system's
+// text, "Restart Program", and Finish. Ends quietly when the sheet closes.
 unsigned CloseManagersWorker(Sheet& sheet);
 
 } // namespace updater

@@ -1,57 +1,29 @@
 #include "updater/wizard/player_identity.h"
 
-#include "updater/engine/engine_link.h"
-#include "portio/version_number.h"
+#include "updater/engine/identity_read.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace updater {
 
-namespace {
-
-constexpr size_t SignatureAt = 4;
-constexpr size_t SignatureLength = 28;
-constexpr size_t WordsAt = 33;
-constexpr uint8_t MinTextLength = 31;
-
-} // namespace
-
 bool ReadPlayerIdentity(IdentityText& identity, uint32_t& version) {
     version = 0;
-    Link layer;
-    UsbLink* link = layer.OpenLink();
-    if (link == nullptr) {
+    wire::Identification parsed;
+    if (ReadIdentification(parsed) != Outcome::Done) {
         return false;
     }
-    portio::Block reply{};
-    if (!SendCommand(link, portio::FormCode, 0, 'Y', nullptr, 0) || !ReadReply(link, reply)) {
-        layer.CloseLink(link);
-        return false;
-    }
-    layer.CloseLink(link);
-
-    const uint8_t length = reply[2];
-    const size_t end = size_t{length} + 2;   // at most 257: inside the block
-    if (length < MinTextLength || std::memcmp(&reply[SignatureAt], IdentitySignature, SignatureLength) != 0 ||
-        reply[SignatureAt + SignatureLength] != ' ') {
+    if (!parsed.recognised) {
         return true;
     }
-    size_t at = WordsAt;
-    for (int word = 0; word < 3; ++word) {
-        if (!portio::SkipWord(reply.data(), end, at)) {
-            return true;
-        }
-    }
+    // The wizard shows something for every recognised text: stand-in
+    // versions where the version word is missing or unreadable.
     version = VersionWithoutWord;
-    std::memcpy(identity.data(), &reply[at], end - at);   // at most 224 bytes
-    if (!portio::SkipWord(reply.data(), end, at)) {
+    std::memcpy(identity.data(), parsed.identityText.data(), parsed.identityText.size());   // at most 224 bytes
+    if (!parsed.hasIdentityWord) {
         return true;
     }
-    version = VersionUnreadable;
-    if (const uint32_t parsed = portio::ParseVersionNumber(&reply[at], static_cast<ptrdiff_t>(end - at))) {
-        version = parsed;
-    }
+    version = parsed.version != 0 ? parsed.version : VersionUnreadable;
     return true;
 }
 

@@ -8,7 +8,6 @@
 
 namespace updater {
 
-inline constexpr const char* IdentitySignature = "KORVANEXT KVX512 FILE SYSTEM";
 // Stand-ins for a recognised text without a usable version word: the text
 // ends after the identity word (1.20.00), or the version word is no number
 // (1.25.00).

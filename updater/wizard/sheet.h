@@ -1,7 +1,7 @@
 // What the wizard's workers and page logic see of the property sheet: its
 // window (posted button states, sent private messages), the pages' text
-// members, message boxes, and the start of worker threads. The Qt wizard and
-// the command line each implement it; tests record what crosses it.
+// members, message boxes, and the start of worker threads. The Qt wizard
+// implements it; tests record what crosses it.
 #pragma once
 
 #include "platform/window/window_messages.h"

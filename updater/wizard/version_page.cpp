@@ -21,20 +21,24 @@ void ActivateVersionPage(Sheet& sheet) {
             g_bAppFirmware = 0;
         }
         PostButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT);
-        LoadWizardText(sheet.version.informationText, 111);
+        LoadWizardText(sheet.version.informationText, TextId::VersionShown);
     } else {
-        LoadWizardText(sheet.version.informationText, 112);
+        LoadWizardText(sheet.version.informationText, TextId::VersionUnread);
         sheet.version.versionText.clear();
         PostButtons(sheet, PSWIZB_FINISH);
     }
     sheet.RefreshPage(Page::Version);
 }
 
+bool AsksBeforeReplacing(bool appFirmware, const std::string& shownVersion) {
+    return appFirmware && std::strcmp(shownVersion.c_str(), CarriedVersionText) >= 0;
+}
+
 int LeaveVersionPage(Sheet& sheet) {
-    if (g_bAppFirmware && std::strcmp(sheet.version.versionText.c_str(), CarriedVersionText) >= 0) {
-        if (sheet.ShowMessageBox(WizardText(116), WizardCaption, MB_YESNO) == IDNO) {
+    if (AsksBeforeReplacing(g_bAppFirmware != 0, sheet.version.versionText)) {
+        if (sheet.ShowMessageBox(WizardText(TextId::AlreadyCurrent), WizardCaption, MB_YESNO) == IDNO) {
             PostButtons(sheet, PSWIZB_FINISH);
-            LoadWizardText(sheet.version.informationText, 123);
+            LoadWizardText(sheet.version.informationText, TextId::VersionKept);
             sheet.RefreshPage(Page::Version);
             return -1;
         }

@@ -70,8 +70,9 @@ int SelectTextLanguage() {
     return 1;
 }
 
-int LoadWizardText(std::string& out, int number) {
+int LoadWizardText(std::string& out, TextId id) {
     out.clear();
+    const int number = static_cast<int>(id);
     if (g_bUseResourceTexts) {
         if (const char* text = resources::LoadStringResource(number, GetSystemDefaultLangID())) {
             out = text;
@@ -86,9 +87,9 @@ int LoadWizardText(std::string& out, int number) {
     return 1;
 }
 
-std::string WizardText(int number) {
+std::string WizardText(TextId id) {
     std::string text;
-    LoadWizardText(text, number);
+    LoadWizardText(text, id);
     return text;
 }
 

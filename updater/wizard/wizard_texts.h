@@ -1,4 +1,5 @@
-// The wizard's fourteen texts (110 to 123) and the choice of their language.
+// The wizard's fourteen texts (110 to 123), the labels of page 4, and the
+// choice of the texts' language.
 #pragma once
 
 #include "updater/wizard/builtin_text_sets.h"
@@ -10,8 +11,31 @@
 
 namespace updater {
 
+// The texts by their resource numbers.
+enum class TextId : int {
+    Welcome = 110,             // page 1
+    VersionShown = 111,        // page 3, the running firmware was read
+    VersionUnread = 112,       // page 3, it could not be
+    ReconnectForFormat = 113,  // page 4 after the firmware step, when a format follows
+    FirmwareUpdating = 114,    // page 4
+    ConnectPlayer = 115,       // page 2
+    AlreadyCurrent = 116,      // the question before replacing current firmware
+    Formatting = 117,          // page 5
+    FontDownloading = 118,     // page 5 after the format
+    FirmwareFailed = 119,
+    FormatFailed = 120,
+    FontFailed = 121,
+    AllDone = 122,
+    VersionKept = 123,         // page 3 after the question was declined
+};
+
 inline constexpr int FirstWizardText = 110;
 inline constexpr int LastWizardText = 123;
+
+// Page 4's labels: the part written and the stage it is in.
+inline constexpr const char* ApplicationLabel = "for Application Code";
+inline constexpr const char* InitializingLabel = "Initializing";
+inline constexpr const char* UpgradingLabel = "Upgrading";
 
 // Language IDs the choice knows.
 inline constexpr uint16_t LangEnglishUs = 0x0409;
@@ -42,10 +66,10 @@ void SetSystemDefaultLangIdOverride(std::optional<uint16_t> langId);
 // Returns 1.
 int SelectTextLanguage();
 
-// Fills `out` with text `number` (UTF-8); a number without a text gives the
+// Fills `out` with text `id` (UTF-8); a number without a text gives the
 // empty string. Returns 1.
-int LoadWizardText(std::string& out, int number);
+int LoadWizardText(std::string& out, TextId id);
 // The same, as a value.
-std::string WizardText(int number);
+std::string WizardText(TextId id);
 
 } // namespace updater

@@ -1,22 +1,11 @@
 // qrm284 update in this process, against the simulated player.
 #include "platform/system/clock.h"
 #include "sim/bus.h"
+#include "tests/support/case_name.h"
 #include "tools/qrm284/commands.h"
 #include "updater/wizard/wizard_texts.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
-
-namespace qrm284 {
-
-// What main.cpp gives every command.
-int Fail(const char* sentence) {
-    std::fprintf(stderr, "qrm284: %s\n", sentence);
-    return ExitFailure;
-}
-
-} // namespace qrm284
 
 namespace {
 
@@ -88,5 +77,28 @@ TEST_F(UpdateCommand, FailedStepEndsWithItsTextAndFailure) {
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.rfind("qrm284: An error occurred while updating the firmware.", 0), 0u) << errors;
 }
+
+struct LanguageCase {
+    const char* name;
+    const char* value;
+};
+
+class LanguageOption : public UpdateCommand, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(LanguageOption, RejectsWhatIsNoLanguageIdBeforeAnythingElse) {
+    Player().ClearTranscript();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(std::string("update --dry-run --language=") + GetParam().value), qrm284::ExitFailure);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "qrm284: The language must be a language ID from 0x0000 to 0xFFFF, such as 0x0411.\n");
+    EXPECT_EQ(output, "");
+    EXPECT_TRUE(Player().GetTranscript().Entries().empty()) << "the player was not asked";
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, LanguageOption,
+                         ::testing::Values(LanguageCase{"NoHexDigits", "0xZZ"}, LanguageCase{"HexTooLarge", "0x10412"},
+                                           LanguageCase{"DecimalTooLarge", "66578"}, LanguageCase{"Negative", "-1"},
+                                           LanguageCase{"TrailingText", "0x0411ja"}, LanguageCase{"PrefixOnly", "0x"}),
+                         testsupport::CaseName());
 
 } // namespace

@@ -36,7 +36,7 @@ TEST_P(WizardRun, BringsThePlayerToTheCarriedFirmware) {
     sheet.JoinAll();
 
     ActivateVersionPage(sheet);
-    EXPECT_EQ(sheet.version.informationText, WizardText(111));
+    EXPECT_EQ(sheet.version.informationText, WizardText(TextId::VersionShown));
     EXPECT_EQ(LeaveVersionPage(sheet), 0);
     EXPECT_EQ(sheet.MessageBoxes().size(), c.asked ? 1u : 0u);
 
@@ -45,17 +45,17 @@ TEST_P(WizardRun, BringsThePlayerToTheCarriedFirmware) {
     if (!c.formatted) {
         ASSERT_TRUE(sheet.WaitForPost(PSWIZB_FINISH));
         sheet.JoinAll();
-        EXPECT_EQ(sheet.firmware.mainText, WizardText(122));
+        EXPECT_EQ(sheet.firmware.mainText, WizardText(TextId::AllDone));
         EXPECT_TRUE(Player().FileData(0, "/song.mp3").has_value()) << "no format";
     } else {
         // Text 113, then Next once the player is back in USB mode.
         ASSERT_TRUE(sheet.WaitForPost(PSWIZB_NEXT));
         sheet.JoinAll();
-        EXPECT_EQ(sheet.firmware.mainText, WizardText(113));
+        EXPECT_EQ(sheet.firmware.mainText, WizardText(TextId::ReconnectForFormat));
         ActivateFormatPage(sheet);
         ASSERT_TRUE(sheet.WaitForPost(PSWIZB_FINISH));
         sheet.JoinAll();
-        EXPECT_EQ(sheet.format.mainText, WizardText(122));
+        EXPECT_EQ(sheet.format.mainText, WizardText(TextId::AllDone));
         EXPECT_FALSE(Player().FileData(0, "/song.mp3").has_value()) << "formatted";
         EXPECT_EQ(Player().FontData().size(), 2093088u);
     }

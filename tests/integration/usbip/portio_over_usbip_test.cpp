@@ -26,11 +26,10 @@ void WithholdReplies(uint16_t count) {
     ASSERT_NE(driver, nullptr);
     const auto scan = driver->Scan(0x0F9C, 0x0301);
     ASSERT_FALSE(scan.uniqueIds.empty());
-    platform::usb::TransferRequest request;
-    request.uniqueId = scan.uniqueIds.front();
-    request.setup = {0x40, 0xF0, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0, 0, 0, 0};
-    request.timeoutMs = 2000;
-    ASSERT_EQ(driver->Transfer(request).status, platform::usb::StatusSuccess);
+    const platform::usb::SetupPacket setup{0x40, 0xF0, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+                                           0, 0, 0, 0};
+    ASSERT_EQ(driver->ControlTransfer({scan.uniqueIds.front(), setup, nullptr, 0, 2000}).status,
+              platform::usb::Status::Success);
 }
 
 std::vector<uint8_t> Pattern(size_t size) { return testsupport::Pattern(size, 7); }

@@ -51,32 +51,19 @@ protected:
     }
 
     TransferResult Control(const SetupPacket& setup, std::vector<uint8_t>& buffer) {
-        TransferRequest request;
-        request.uniqueId = id_;
-        request.setup = setup;
-        request.read = (setup[0] & 0x80) != 0;
-        request.buffer = buffer.data();
-        request.size = static_cast<uint32_t>(buffer.size());
-        request.timeoutMs = 2000;
-        return backend_->OpenDriver()->Transfer(request);
+        return backend_->OpenDriver()->ControlTransfer(
+            {id_, setup, buffer.empty() ? nullptr : buffer.data(), static_cast<uint32_t>(buffer.size()), 2000});
     }
 
-    TransferResult Bulk(uint32_t pipe, std::vector<uint8_t>& buffer, uint32_t timeoutMs = 2000, uint32_t options = 0) {
-        TransferRequest request;
-        request.uniqueId = id_;
-        request.pipe = pipe;
-        request.read = (pipe & 0x80) != 0 && options == 0;
-        request.options = options;
-        request.buffer = buffer.empty() ? nullptr : buffer.data();
-        request.size = static_cast<uint32_t>(buffer.size());
-        request.timeoutMs = timeoutMs;
-        return backend_->OpenDriver()->Transfer(request);
+    TransferResult Bulk(uint8_t endpoint, std::vector<uint8_t>& buffer, uint32_t timeoutMs = 2000) {
+        return backend_->OpenDriver()->BulkTransfer(
+            {id_, endpoint, buffer.empty() ? nullptr : buffer.data(), static_cast<uint32_t>(buffer.size()), timeoutMs});
     }
 
     std::vector<uint8_t> Descriptor(uint8_t kind, uint8_t index, uint16_t room = 255) {
         std::vector<uint8_t> buffer(room);
         const auto result = Control({0x80, 0x06, index, kind, 0x09, 0x04, static_cast<uint8_t>(room), 0}, buffer);
-        EXPECT_EQ(result.status, StatusSuccess);
+        EXPECT_EQ(result.status, Status::Success);
         buffer.resize(result.bytesMoved);
         return buffer;
     }
@@ -84,10 +71,10 @@ protected:
     // The handshake by hand: "Y" out, the identification back.
     std::vector<uint8_t> Identify() {
         auto command = IdentifyCommand();
-        EXPECT_EQ(Bulk(0x02, command).status, StatusSuccess);
+        EXPECT_EQ(Bulk(0x02, command).status, Status::Success);
         std::vector<uint8_t> reply(512);
         const auto result = Bulk(0x83, reply);
-        EXPECT_EQ(result.status, StatusSuccess);
+        EXPECT_EQ(result.status, Status::Success);
         reply.resize(result.bytesMoved);
         return reply;
     }
@@ -154,14 +141,14 @@ TEST_F(UsbipServer, DescribesOneVendorSpecificInterfaceWithThreeBulkEndpoints) {
     EXPECT_EQ(text, "KVX512 simulated player");
 
     std::vector<uint8_t> buffer(8);
-    EXPECT_EQ(Control({0x80, 0x06, 0, 0x22, 0, 0, 8, 0}, buffer).status, StatusStall) << "no such descriptor";
+    EXPECT_EQ(Control({0x80, 0x06, 0, 0x22, 0, 0, 8, 0}, buffer).status, Status::Stall) << "no such descriptor";
 }
 
 TEST_F(UsbipServer, IdentificationCrossesThePlayersPipes) {
     id_ = Import(*backend_);
     ASSERT_NE(id_, 0u);
-    EXPECT_EQ(backend_->OpenDriver()->SetInterface(id_, 0, 0, 0), StatusSuccess);
-    EXPECT_EQ(backend_->OpenDriver()->SetInterface(id_, 0, 1, 0), StatusStall);
+    EXPECT_EQ(backend_->OpenDriver()->SetInterface(id_, 0, 0), Status::Success);
+    EXPECT_EQ(backend_->OpenDriver()->SetInterface(id_, 0, 1), Status::Stall);
     const auto reply = Identify();
     ASSERT_GE(reply.size(), 32u);
     EXPECT_EQ(reply[0], '#');
@@ -175,9 +162,9 @@ TEST_F(UsbipServer, IdentificationCrossesThePlayersPipes) {
 TEST_F(UsbipServer, PipeHaltAndCancelReachThePlayerAsTheirOwnRequests) {
     id_ = Import(*backend_);
     std::vector<uint8_t> none;
-    EXPECT_EQ(Bulk(0x83, none, 2000, 1).status, StatusSuccess);
-    EXPECT_EQ(Bulk(0x82, none, 2000, 1).status, StatusSuccess);
-    EXPECT_EQ(Control({0x40, 0x01, 0, 0, 0, 0, 0, 0}, none).status, StatusSuccess);
+    EXPECT_EQ(backend_->OpenDriver()->ClearHalt(id_, 0x83, 2000), Status::Success);
+    EXPECT_EQ(backend_->OpenDriver()->ClearHalt(id_, 0x82, 2000), Status::Success);
+    EXPECT_EQ(Control({0x40, 0x01, 0, 0, 0, 0, 0, 0}, none).status, Status::Success);
     const std::string log = server_.Log();
     const size_t first = log.find("pipe 83 OUT options 1 size 0");
     const size_t second = log.find("pipe 82 OUT options 1 size 0");
@@ -195,7 +182,7 @@ TEST_F(UsbipServer, ReadWithoutDataTimesOutAfterItsTimeOutAndTakesNothingLater) 
     const auto start = Clock::now();
     const auto result = Bulk(0x83, reply, 400);
     const auto elapsed = Clock::now() - start;
-    EXPECT_EQ(result.status, StatusTimeOut);
+    EXPECT_EQ(result.status, Status::TimeOut);
     EXPECT_GE(elapsed, std::chrono::milliseconds(400));
     EXPECT_NE(server_.Log().find("unlinked"), std::string::npos);
     // The request taken back does not swallow the next reply.
@@ -256,8 +243,8 @@ TEST_F(UsbipServer, ServerGoneFailsCleanly) {
     ASSERT_NE(id_, 0u);
     server_.Stop(SIGKILL);
     std::vector<uint8_t> reply(512);
-    EXPECT_NE(Bulk(0x83, reply, 20000).status, StatusSuccess);
-    EXPECT_NE(Bulk(0x83, reply, 20000).status, StatusSuccess);
+    EXPECT_NE(Bulk(0x83, reply, 20000).status, Status::Success);
+    EXPECT_NE(Bulk(0x83, reply, 20000).status, Status::Success);
     EXPECT_TRUE(backend_->ListPresentDevices().empty());
     EXPECT_EQ(Import(*backend_), 0u);
 }
@@ -270,7 +257,7 @@ TEST_P(StopSignal, EndsTheServerCleanlyWithAClientAttached) {
     EXPECT_EQ(server_.Stop(GetParam()), 0);
     EXPECT_NE(server_.Log().find("kvx512-sim: stopped"), std::string::npos);
     std::vector<uint8_t> reply(512);
-    EXPECT_NE(Bulk(0x83, reply).status, StatusSuccess);
+    EXPECT_NE(Bulk(0x83, reply).status, Status::Success);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGINT, SIGTERM));
@@ -291,9 +278,7 @@ TEST(UsbipClient, NoServerMeansNoDevicesAndNoImport) {
     auto driver = backend->OpenDriver();
     ASSERT_NE(driver, nullptr);
     EXPECT_TRUE(driver->Scan(Vendor, 0x0301).uniqueIds.empty());
-    TransferRequest request;
-    request.uniqueId = 0x10002;
-    EXPECT_EQ(driver->Transfer(request).status, StatusNoDevice);
+    EXPECT_EQ(driver->ControlTransfer({0x10002, {}, nullptr, 0, 0}).status, Status::NoDevice);
 }
 
 } // namespace

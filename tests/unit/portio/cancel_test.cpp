@@ -1,6 +1,6 @@
 #include "platform/window/window_messages.h"
 #include "portio.h"
-#include "portio/protocol_state.h"
+#include "portio/protocol_session.h"
 #include "tests/support/sim_fixture.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace {
 class CancelTest : public testsupport::SimPlayerTest {};
 
 TEST_F(CancelTest, WithoutLinkReturnsNineAtOnceAndSendsNothing) {
-    portio::CloseCurrentLink();
+    portio::Session().CloseCurrentLink();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(dll_fn_Cancel(), 9);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
@@ -27,7 +27,7 @@ TEST_F(CancelTest, PumpsThreadMessagesThenSendsCancelAndCloses) {
             delivered.push_back(message);
             return 0;
         });
-    ASSERT_TRUE(portio::OpenCurrentLink());
+    ASSERT_TRUE(portio::Session().OpenCurrentLink());
     Player().ClearTranscript();
     platform::PostMessage(window, platform::WM_USER + 5, 0, 0);
     platform::PostMessage(window, platform::WM_CLOSE, 0, 0);
@@ -41,7 +41,7 @@ TEST_F(CancelTest, PumpsThreadMessagesThenSendsCancelAndCloses) {
     EXPECT_EQ(delivered, (std::vector<platform::UINT>{platform::WM_USER + 5}));
     platform::MSG left;
     EXPECT_FALSE(platform::PeekMessage(left, true)) << "every message was taken from the queue";
-    EXPECT_EQ(portio::CurrentLink(), nullptr);
+    EXPECT_EQ(portio::Session().CurrentLink(), nullptr);
     const auto transfers = Player().GetTranscript().Transfers();
     ASSERT_EQ(transfers.size(), 1u);
     EXPECT_EQ(transfers[0].pipe, 0u);

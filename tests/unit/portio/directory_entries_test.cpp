@@ -1,7 +1,7 @@
 // Entries the host builds for new files and folders, and records it reads back.
 #include "platform/system/clock.h"
 #include "platform/text/code_page.h"
-#include "portio/byte_order.h"
+#include "wire/byte_order.h"
 #include "portio/directory_entry.h"
 #include "portio/file_entries.h"
 #include "portio/file_record.h"
@@ -65,7 +65,7 @@ TEST_P(FileWriteEntries, CountAndTerminator) {
     ASSERT_TRUE(payload.has_value());
     const size_t entryBytes = (c.longEntries + 1) * EntrySize;
     ASSERT_EQ(payload->size(), 2 + entryBytes);
-    EXPECT_EQ(portio::LoadBe16(payload->data()), entryBytes + 1);
+    EXPECT_EQ(wire::LoadBe16(payload->data()), entryBytes + 1);
     const uint8_t* entries = payload->data() + 2;
     EXPECT_EQ(entries[0], c.firstSequence);
     // Every part in order spells the name, its terminator, then 0xFFFF fill.
@@ -80,9 +80,9 @@ TEST_P(FileWriteEntries, CountAndTerminator) {
     const uint8_t* shortEntry = entries + c.longEntries * EntrySize;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(shortEntry), 11), "TRACK   MP3");
     EXPECT_EQ(shortEntry[12], 1) << "mp3 in lower case still marks the header flag";
-    EXPECT_EQ(portio::LoadLe32(shortEntry + 28), 5000u);
-    EXPECT_EQ(portio::LoadLe16(shortEntry + 22), 0x5C4F);
-    EXPECT_EQ(portio::LoadLe16(shortEntry + 24), 0x3221);
+    EXPECT_EQ(wire::LoadLe32(shortEntry + 28), 5000u);
+    EXPECT_EQ(wire::LoadLe16(shortEntry + 22), 0x5C4F);
+    EXPECT_EQ(wire::LoadLe16(shortEntry + 24), 0x3221);
     for (size_t j = 0; j < c.longEntries; ++j) {
         EXPECT_EQ(entries[j * EntrySize + 13], portio::LfnChecksum(shortEntry));
         EXPECT_EQ(entries[j * EntrySize + 11], 0x0F);
@@ -121,7 +121,7 @@ TEST_F(FixedClock, FolderMusicIsOneLongEntryAndAShortEntry) {
     EXPECT_EQ(Chars(entries->data()), std::u16string(u"Music") + u'\0' + std::u16string(7, u'\xFFFF'));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(entries->data() + 32), 11), "MUSIC      ");
     EXPECT_EQ((*entries)[32 + 13], 100) << "milliseconds / 5";
-    EXPECT_EQ(portio::LoadLe16(entries->data() + 32 + 22), 0x5C4F);
+    EXPECT_EQ(wire::LoadLe16(entries->data() + 32 + 22), 0x5C4F);
 }
 
 TEST_F(FixedClock, FolderNameOfThirteenHasNoTerminator) {
@@ -153,11 +153,11 @@ TEST(FileRecordFill, UnpacksDateTimeSizeAndCluster) {
     std::memcpy(entry, "SONG    MP3", 11);
     entry[11] = 0x20;
     entry[12] = 1;
-    portio::StoreLe16(entry + 22, 0x5C4F);
-    portio::StoreLe16(entry + 24, 0x3221);
-    portio::StoreLe16(entry + 20, 0x0001);
-    portio::StoreLe16(entry + 26, 0x0203);
-    portio::StoreLe32(entry + 28, 5080);
+    wire::StoreLe16(entry + 22, 0x5C4F);
+    wire::StoreLe16(entry + 24, 0x3221);
+    wire::StoreLe16(entry + 20, 0x0001);
+    wire::StoreLe16(entry + 26, 0x0203);
+    wire::StoreLe32(entry + 28, 5080);
     FileRecord record{};
     portio::FillRecordFromEntry(record, entry);
     EXPECT_STREQ(record.baseName, "SONG    ");
@@ -173,7 +173,7 @@ TEST(FileRecordFill, UnpacksDateTimeSizeAndCluster) {
     EXPECT_EQ(record.second, 30);
     EXPECT_EQ(record.firstCluster, 0x00010203u);
 
-    portio::StoreLe32(entry + 28, 100);   // shorter than the trailer it claims
+    wire::StoreLe32(entry + 28, 100);   // shorter than the trailer it claims
     portio::FillRecordFromEntry(record, entry);
     EXPECT_EQ(record.size, 0u);
 }

@@ -26,8 +26,8 @@ TEST_P(Presence, ByInstanceIdAndClass) {
     const auto& c = GetParam();
     const std::vector<platform::usb::PresentDevice> devices{
         {"PCI\\VEN_8086&DEV_1234\\3&1", "{4D36E97D-E325-11CE-BFC1-08002BE10318}"}, {c.instanceId, c.classGuid}};
-    EXPECT_EQ(usblink::IsPlayerListed(devices, usblink::PortioSettings::ProductIds), c.portioFinds);
-    EXPECT_EQ(usblink::IsPlayerListed(devices, usblink::UpdaterSettings::ProductIds), c.updaterFinds);
+    EXPECT_EQ(usblink::IsPlayerListed(devices, usblink::PortioProductIds), c.portioFinds);
+    EXPECT_EQ(usblink::IsPlayerListed(devices, usblink::UpdaterProductIds), c.updaterFinds);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -12,8 +12,6 @@
 
 namespace {
 
-using PortioLink = usblink::LinkLayer<usblink::PortioSettings>;
-using UpdaterLink = usblink::LinkLayer<usblink::UpdaterSettings>;
 using kvx512sim::TranscriptEntry;
 using ScanLog = std::vector<std::pair<uint16_t, uint16_t>>;
 
@@ -26,12 +24,11 @@ protected:
             boxes.push_back({text, caption});
             EXPECT_EQ(icon, platform::MessageBoxIcon::Warning);
         });
-        PortioLink::SetTimeouts(30000, 20000);
     }
     void TearDown() override { platform::SetMessageBoxSink({}); }
 
     std::vector<std::pair<std::string, std::string>> boxes;
-    PortioLink link;
+    usblink::Link link{usblink::PortioSettings};
 };
 
 TEST_F(UsbLinkTest, OpenRunsInterfaceHaltsAndHandshakeInOrder) {
@@ -76,7 +73,7 @@ TEST_P(ProductFallback, ScansInOrderUntilOneAnswers) {
     EXPECT_EQ(Bus().ScanLog(), GetParam().portioScans);
 
     Bus().ClearLogs();
-    UpdaterLink updater;
+    usblink::Link updater(usblink::UpdaterSettings);
     usblink::UsbLink* updaterLink = updater.OpenLink();
     EXPECT_EQ(updaterLink != nullptr, GetParam().updaterFinds);
     updater.CloseLink(updaterLink);
@@ -162,7 +159,7 @@ TEST_F(UsbLinkTest, TimeoutsReachEveryTransfer) {
     usblink::UsbLink* opened = link.OpenLink();
     ASSERT_NE(opened, nullptr);
     Player().ClearTranscript();
-    PortioLink::SetTimeouts(5000, 7000);
+    link.SetTimeouts(5000, 7000);
     uint8_t block[512] = {'#', 0, 3, ':', 'Y', '.'};
     EXPECT_EQ(link.BulkWrite(opened, 2, block, 512), 512);
     EXPECT_EQ(link.BulkRead(opened, 3, block, 512), 512);
@@ -182,14 +179,15 @@ TEST_F(UsbLinkTest, TimeoutsReachEveryTransfer) {
     EXPECT_EQ(transfers[2].requested, 0u);
     EXPECT_EQ(Player().CancelRequestCount(), 1);
     // Each link layer keeps its own time-outs.
-    EXPECT_EQ(UpdaterLink::ReadTimeout(), 300000u);
-    EXPECT_EQ(UpdaterLink::WriteTimeout(), 100000u);
+    const usblink::Link updater(usblink::UpdaterSettings);
+    EXPECT_EQ(updater.ReadTimeout(), 300000u);
+    EXPECT_EQ(updater.WriteTimeout(), 100000u);
 }
 
 TEST_F(UsbLinkTest, WithheldReplyTakesTheWholeTimeout) {
     usblink::UsbLink* opened = link.OpenLink();
     ASSERT_NE(opened, nullptr);
-    PortioLink::SetTimeouts(300, 300);
+    link.SetTimeouts(300, 300);
     Player().WithholdReplies(1);
     uint8_t block[512] = {'#', 0, 3, ':', 'Y', '.'};
     ASSERT_EQ(link.BulkWrite(opened, 2, block, 512), 512);

@@ -1,9 +1,11 @@
 // Waiting for the player in the device list.
 #include "tests/unit/updater/recording_sheet.h"
 #include "tests/support/case_name.h"
+#include "updater/engine/player_wait.h"
 #include "updater/wizard/player_detection.h"
 
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -58,25 +60,53 @@ TEST_F(PlayerDetection, AfterTheFirmwareStepOnlyNextAndTheFlagIsCleared) {
     EXPECT_EQ(g_bReconnectExpected.load(), 0);
 }
 
-TEST_F(PlayerDetection, PlayerGoneDuringThePauseCountsWhenItComesBack) {
-    // The player leaves during the pause after the first sighting and comes
-    // back a little later; the second sighting need not be the next scan.
-    std::thread comeBack;
+struct AbsenceCase {
+    const char* name;
+    int missesBefore;   // scans without the player before it is first seen
+    int missesAfter;    // scans without it after that: it left during the pause
+};
+
+class Absence : public PlayerDetection, public ::testing::WithParamInterface<AbsenceCase> {};
+
+TEST_P(Absence, EveryScanThatMissesPausesATenthOfASecond) {
+    // The clock's pauses move the player: away for the case's scans, and
+    // gone again during the pause after the first sighting. The second
+    // sighting need not be the next scan.
+    const auto& c = GetParam();
+    int away = c.missesBefore;
+    if (away > 0) {
+        Player().Detach();
+    }
+    std::vector<uint32_t> pauses;
     platform::SetClockHooks({[&](uint32_t ms) {
-                                 slept_ += ms;
-                                 Player().Detach();
-                                 comeBack = std::thread([this] {
-                                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                                 pauses.push_back(ms);
+                                 if (ms == SecondLookDelayMs && c.missesAfter > 0) {
+                                     Player().Detach();
+                                     away = c.missesAfter;
+                                 } else if (ms == MissedScanPauseMs && --away == 0) {
                                      Player().Attach();
-                                 });
+                                 }
                              },
                              {}});
     RecordingSheet sheet;
-    EXPECT_EQ(PlayerDetectWorker(sheet), 1u);
-    comeBack.join();
-    EXPECT_EQ(Slept(), 500u) << "one pause only";
+    sheet.BeginThread([&sheet] { return PlayerDetectWorker(sheet); });
+    // A search that never pauses never brings the player back: the limit
+    // ends it, and the closing sheet stops the worker.
+    ASSERT_TRUE(sheet.WaitForPost(PSWIZB_BACK | PSWIZB_NEXT, std::chrono::seconds(10)));
+    sheet.JoinAll();
+    std::vector<uint32_t> expected(static_cast<size_t>(c.missesBefore), 100);
+    expected.push_back(500);
+    expected.insert(expected.end(), static_cast<size_t>(c.missesAfter), 100);
+    EXPECT_EQ(pauses, expected) << "one pause of 500 ms only";
     EXPECT_EQ(sheet.Buttons(), std::vector<LPARAM>{PSWIZB_BACK | PSWIZB_NEXT});
+    EXPECT_EQ(sheet.Results(), std::vector<unsigned>{1});
 }
+
+INSTANTIATE_TEST_SUITE_P(Scans, Absence,
+                         ::testing::Values(AbsenceCase{"AwayForThreeScans", 3, 0},
+                                           AbsenceCase{"GoneDuringThePause", 0, 2},
+                                           AbsenceCase{"AwayBeforeAndGoneDuringThePause", 4, 1}),
+                         testsupport::CaseName());
 
 TEST_F(PlayerDetection, ClosingTheSheetEndsTheSearch) {
     Player().Detach();

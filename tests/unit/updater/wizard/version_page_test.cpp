@@ -42,7 +42,7 @@ TEST_P(VersionPage, ShowsTheVersionAndAsksOnlyForCurrentFirmware) {
     EXPECT_EQ(g_dwPlayerVersion.load(), c.number);
     EXPECT_EQ(sheet.version.versionText, c.shown);
     EXPECT_EQ(g_bAppFirmware.load(), c.appFirmware);
-    EXPECT_EQ(sheet.version.informationText, WizardText(111));
+    EXPECT_EQ(sheet.version.informationText, WizardText(TextId::VersionShown));
     EXPECT_EQ(sheet.Buttons(), (std::vector<LPARAM>{0, PSWIZB_BACK | PSWIZB_NEXT}));
     // The link's handshake, then the identification command of the page.
     const auto writes = Writes();
@@ -54,7 +54,7 @@ TEST_P(VersionPage, ShowsTheVersionAndAsksOnlyForCurrentFirmware) {
     const auto boxes = sheet.MessageBoxes();
     ASSERT_EQ(boxes.size(), c.asks ? 1u : 0u);
     if (c.asks) {
-        EXPECT_EQ(boxes[0].text, WizardText(116));
+        EXPECT_EQ(boxes[0].text, WizardText(TextId::AlreadyCurrent));
         EXPECT_EQ(boxes[0].style, MB_YESNO);
     }
 }
@@ -103,7 +103,7 @@ TEST_F(VersionRead, UnreadablePlayerOffersFinishWithText112) {
         }
         ActivateVersionPage(sheet);
         EXPECT_EQ(sheet.version.versionText, "");
-        EXPECT_EQ(sheet.version.informationText, WizardText(112));
+        EXPECT_EQ(sheet.version.informationText, WizardText(TextId::VersionUnread));
         EXPECT_EQ(sheet.Buttons(), (std::vector<LPARAM>{0, PSWIZB_FINISH}));
         EXPECT_EQ(g_dwPlayerVersion.load(), 0x777u) << "kept";
         EXPECT_EQ(g_bAppFirmware.load(), 1);
@@ -118,7 +118,7 @@ TEST_F(VersionRead, DecliningTheQuestionStaysWithText123) {
     ActivateVersionPage(sheet);
     sheet.Answer(IDNO);
     EXPECT_EQ(LeaveVersionPage(sheet), -1);
-    EXPECT_EQ(sheet.version.informationText, WizardText(123));
+    EXPECT_EQ(sheet.version.informationText, WizardText(TextId::VersionKept));
     EXPECT_EQ(sheet.Buttons().back(), PSWIZB_FINISH);
     EXPECT_EQ(sheet.Events().back().kind, updatertest::SheetEvent::Kind::Refresh);
 }

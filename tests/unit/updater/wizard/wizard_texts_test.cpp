@@ -12,6 +12,7 @@
 
 namespace {
 
+using updater::TextId;
 using updater::WizardText;
 
 class WizardTexts : public ::testing::Test {
@@ -73,8 +74,8 @@ class LanguageChoice : public WizardTexts, public ::testing::WithParamInterface<
 TEST_P(LanguageChoice, PicksTheTextSource) {
     Choose(GetParam().langId);
     EXPECT_EQ(updater::g_bUseResourceTexts.load(), GetParam().resources ? 1 : 0);
-    EXPECT_EQ(WizardText(116), GetParam().text116);
-    EXPECT_EQ(WizardText(118), GetParam().text118);
+    EXPECT_EQ(WizardText(TextId::AlreadyCurrent), GetParam().text116);
+    EXPECT_EQ(WizardText(TextId::FontDownloading), GetParam().text118);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,21 +101,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(WizardTexts, EnglishTextsKeepTheirExactWording) {
     Choose(0x0409);
-    EXPECT_EQ(WizardText(122), "All the update processes have been completed.\nPress \"Finish\" button to end the program.\n");
-    EXPECT_EQ(WizardText(123), "The firmware information in operation of the player is as following.");
-    const std::string text113 = WizardText(113);
+    EXPECT_EQ(WizardText(TextId::AllDone), "All the update processes have been completed.\nPress \"Finish\" button to end the program.\n");
+    EXPECT_EQ(WizardText(TextId::VersionKept), "The firmware information in operation of the player is as following.");
+    const std::string text113 = WizardText(TextId::ReconnectForFormat);
     EXPECT_EQ(text113.rfind("Firmware updated has been completed.\n", 0), 0u);
     EXPECT_NE(text113.find("2. \"Can't not access to the memory\" or \"format\" message"), std::string::npos);
     EXPECT_NE(text113.find("appeared on the LCD. \n4. Press the MODE"), std::string::npos);
     EXPECT_EQ(text113.substr(text113.size() - 40), "Press NEXT button to format all system.\n");
-    EXPECT_NE(WizardText(115).find("connecting the USB cable.  \n\nIf one firmware"), std::string::npos);
+    EXPECT_NE(WizardText(TextId::ConnectPlayer).find("connecting the USB cable.  \n\nIf one firmware"), std::string::npos);
 }
 
 TEST_F(WizardTexts, NumbersOutsideTheRangeGiveEmptyText) {
     for (int langId : {0x0409, 0x0411}) {
         Choose(static_cast<uint16_t>(langId));
-        EXPECT_EQ(WizardText(109), "");
-        EXPECT_EQ(WizardText(124), "");
+        EXPECT_EQ(WizardText(TextId{109}), "");
+        EXPECT_EQ(WizardText(TextId{124}), "");
     }
 }
 
@@ -134,7 +135,7 @@ TEST_P(TextSets, AreWholeDistinctAndFitTheirCodePage) {
     ASSERT_NE(convert, reinterpret_cast<iconv_t>(-1));
     std::vector<std::string> seen;
     for (int number = 110; number <= 123; ++number) {
-        std::string text = WizardText(number);
+        std::string text = WizardText(TextId{number});
         ASSERT_FALSE(text.empty()) << number;
         EXPECT_EQ(std::count(seen.begin(), seen.end(), text), 0) << number;
         seen.push_back(text);

@@ -1,0 +1,48 @@
+// The seam's trace: with KVX512_DEBUG=1 every request at the seam is one
+// line on stderr, as LIBUSB_DEBUG does for libusb. The switch is read once;
+// while it is off a request costs one load and one branch, nothing more.
+#pragma once
+
+#include "platform/usb/usb_driver.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace platform::usb::trace {
+
+namespace detail {
+enum class Switch : uint8_t { Unread, Off, On };
+// Constant-initialised, so reading it checks no guard.
+inline std::atomic<Switch>& State() {
+    static constinit std::atomic<Switch> state{Switch::Unread};
+    return state;
+}
+// Reads KVX512_DEBUG into the state; whether it is on.
+bool ReadEnvironment();
+} // namespace detail
+
+// Whether requests are traced: KVX512_DEBUG=1 when first asked. For the
+// seam's own files (the state is one per module).
+inline bool On() {
+    const detail::Switch state = detail::State().load(std::memory_order_relaxed);
+    if (state == detail::Switch::Off) [[likely]] {
+        return false;
+    }
+    return state == detail::Switch::On || detail::ReadEnvironment();
+}
+
+// Reads KVX512_DEBUG again; for tests, the seam itself reads it once.
+void ReadSwitch();
+
+// One line each; called only while On(). Requests as the backend got them.
+void Version(const DriverVersion& version);
+void Scan(uint16_t vendorId, uint16_t productId, const ScanResult& result);
+void SetInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting, Status status);
+void Bulk(const BulkRequest& request, const TransferResult& result);
+void Control(const ControlRequest& request, const TransferResult& result);
+void ClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs, const TransferResult& result);
+void DeviceList(size_t entries);
+void OpenFailed(const char* backendChoice);
+
+} // namespace platform::usb::trace

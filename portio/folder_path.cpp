@@ -1,0 +1,94 @@
+// "DG": the path of the current folder, sent as the directory entries of
+// every folder on the way, over as many blocks as they take.
+#include "platform/text/code_page.h"
+#include "portio/directory_entry.h"
+#include "portio/protocol_session.h"
+#include "portio/short_name.h"
+#include "wire/reply_view.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace portio {
+
+namespace {
+
+// The first reply: the entries' length in bytes (big-endian), then the entries.
+constexpr size_t EntryBytesAt = 5;
+constexpr size_t EntriesAt = 7;
+
+} // namespace
+
+Result ProtocolSession::GetFolderPath(int storage, std::span<char> text) {
+    text[0] = '\0';
+    if (!FoldersSupported()) {
+        return Result::Ok;
+    }
+    if (!OpenCurrentLink()) {
+        return Result::Unreachable;
+    }
+    wire::Block block{};
+    if (const Result sent = Exchange(wire::FormGroupWord, storage, wire::TwoLetterCode('D', 'G'), {}, block);
+        sent != Result::Ok) {
+        return sent;
+    }
+    const wire::ReplyView reply(block);
+    if (!reply.IsAccepted()) {
+        return Result::Failed;
+    }
+    const size_t entryCount = reply.WordAt(EntryBytesAt) / EntrySize;
+    // Unread entry bytes, refilled block by block as the entries are taken.
+    std::vector<uint8_t> unread(block.begin() + EntriesAt, block.end());
+    size_t position = 0;
+    std::string path;
+    std::u16string collected;
+    for (size_t i = 0; i < entryCount; ++i) {
+        if (unread.size() - position < EntrySize) {
+            unread.erase(unread.begin(), unread.begin() + static_cast<std::ptrdiff_t>(position));
+            position = 0;
+            if (!link_.ReadReply(current_, block)) {
+                return Result::Failed;
+            }
+            unread.insert(unread.end(), block.begin(), block.end());
+        }
+        const uint8_t* entry = unread.data() + position;
+        position += EntrySize;
+        if (IsLongNameEntry(entry)) {
+            std::u16string part;
+            for (uint16_t value : ReadLongNameChars(entry)) {
+                part.push_back(static_cast<char16_t>(value));
+            }
+            collected.insert(0, part);
+            continue;
+        }
+        if (!path.empty()) {
+            path += '\\';
+        }
+        if (collected.empty()) {
+            path += FormatShortName(entry);
+        } else {
+            const size_t end = std::min(collected.find(u'\0'), collected.size());
+            path += platform::WideToMultiByte(collected.data(), end);
+        }
+        collected.clear();
+    }
+    // The path is cut to the caller's buffer, always terminated.
+    const size_t length = std::min(path.size(), text.size() - 1);
+    std::memcpy(text.data(), path.data(), length);
+    text[length] = '\0';
+    // Entries that end exactly with a block are followed by one more block;
+    // then comes the closing reply.
+    if (unread.size() == position && !link_.ReadReply(current_, block)) {
+        CloseCurrentLink();
+        return Result::NoReply;
+    }
+    if (!link_.ReadReply(current_, block)) {
+        CloseCurrentLink();
+        return Result::NoReply;
+    }
+    return reply.IsAccepted() ? Result::Ok : Result::Failed;
+}
+
+} // namespace portio

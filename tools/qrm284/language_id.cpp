@@ -1,0 +1,25 @@
+#include "tools/qrm284/language_id.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace qrm284 {
+
+std::optional<uint16_t> ParseLanguageId(const std::string& text) {
+    std::string_view digits = text;
+    int base = 10;
+    if (digits.starts_with("0x") || digits.starts_with("0X")) {
+        digits.remove_prefix(2);
+        base = 16;
+    }
+    uint32_t value = 0;
+    const char* end = digits.data() + digits.size();
+    // from_chars takes no sign and no second prefix, and reports overflow.
+    const auto [stop, error] = std::from_chars(digits.data(), end, value, base);
+    if (digits.empty() || error != std::errc{} || stop != end || value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+} // namespace qrm284

@@ -1,0 +1,58 @@
+// What `qrm284 update` shows on a terminal: the wizard's texts as its pages
+// show them, page 4's labels, the question, messages on stderr, and the
+// engine's progress as a bar (drawn only where stdout is a terminal).
+#pragma once
+
+#include "updater/engine/progress.h"
+#include "updater/wizard/wizard_texts.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace qrm284 {
+
+class UpdateTerminal final : public updater::Progress {
+public:
+    explicit UpdateTerminal(bool yes);
+    ~UpdateTerminal() override;
+    UpdateTerminal(const UpdateTerminal&) = delete;
+    UpdateTerminal& operator=(const UpdateTerminal&) = delete;
+
+    // A blank line, then the text without its trailing line ends and spaces.
+    void ShowText(updater::TextId id);
+    // The running and the carried version, one a line.
+    void ShowVersions(const std::string& running);
+    // The question with [y/N]; --yes answers it. True for yes.
+    bool Ask(updater::TextId id);
+    // "CAPTION: text" on stderr, as a message box with only OK.
+    void Tell(const std::string& caption, const std::string& text);
+
+    void ShowBar();
+    void HideBar();
+
+    // SetUp and Program print page 4's labels; an uncounted erase moves the
+    // bar with the erase timer until the erase ends.
+    void Begin(updater::Phase phase, updater::Pace pace) override;
+    void Report(updater::Phase phase, int percent) override;
+    void End(updater::Phase phase, updater::Outcome outcome) override;
+
+private:
+    void Draw(long percent);
+    void EndBar();   // the line the bar is on ends
+    void StopEraseTimer();
+
+    const bool yes_;
+    const bool terminal_;
+    std::mutex outputMutex_;   // the erase timer draws from a thread of its own
+    bool barShown_ = false;
+    bool barDrawn_ = false;
+    std::atomic<bool> stopEraseTimer_{true};
+    std::thread eraseTimer_;
+};
+
+// The text without its trailing line ends and spaces.
+std::string Trimmed(std::string text);
+
+} // namespace qrm284
