@@ -1,6 +1,7 @@
 // qrm284 ls: the files and folders of a storage, as a person wants to read them.
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/player_session.h"
+#include "tools/qrm284/terminal_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -47,7 +48,7 @@ int RunLs(const LsOptions& options) {
             std::snprintf(size, sizeof size, "%12u", record.size);
         }
         std::printf("%s  %04u-%02u-%02u %02u:%02u  %s%s\n", size, record.year, record.month, record.day, record.hour,
-                    record.minute, name.c_str(), folder ? "/" : "");
+                    record.minute, Printable(name).c_str(), folder ? "/" : "");
     }
     std::printf("%u file%s, %u folder%s; capacity %s, free %s\n", files, files == 1 ? "" : "s", folders,
                 folders == 1 ? "" : "s", Megabytes(image->totalBytes).c_str(), Megabytes(image->freeBytes).c_str());
