@@ -1,6 +1,7 @@
 # Each folder includes only its own headers and those of the layers below it:
-# wire -> usblink -> portio -> (plrapi); the update engine never includes the
-# wizard; the simulated player includes nothing of the host side.
+# wire -> usblink -> portio -> plrapi (which sees only portio.h); the update
+# engine never includes the wizard; the simulated player includes nothing of
+# the host side.
 # Run as: cmake -DSOURCE_DIR=<root> -P include_layers.cmake
 cmake_policy(SET CMP0007 NEW)
 
@@ -11,6 +12,7 @@ set(layers
   "sim|"
   "usblink|wire/ platform/"
   "portio|portio.h wire/ usblink/ platform/"
+  "plrapi|portio.h plrapi.h platform/"
   "updater/resources|"
   "updater/engine|wire/ usblink/ platform/ updater/resources/"
   "updater/wizard|wire/ usblink/ platform/ updater/resources/ updater/engine/"

@@ -1,0 +1,57 @@
+// Deleting and reordering files on the player.
+#include "plrapi.h"
+#include "plrapi/file_positions.h"
+#include "plrapi/process_state.h"
+
+#include <algorithm>
+
+using plrapi::LastError;
+
+long CDeviceAPI::PlrDeleteByindex(int storage, int position) {
+    plrapi::DeviceState* state = plrapi::OpenState();
+    if (state == nullptr) {
+        return 0;
+    }
+    const auto row = plrapi::RowOfFile(*state, position);
+    if (!row) {
+        return plrapi::Fail(LastError::PositionOutOfRange);
+    }
+    if (dll_fn_delete_file(position, storage) != 0) {
+        return plrapi::Fail(LastError::DeleteRefused);
+    }
+    // The cache follows the player without listing again.
+    auto& table = state->table;
+    const auto first = table.begin() + *row;
+    const auto end = table.begin() + state->entryCount;
+    std::copy(first + 1, end, first);
+    *(end - 1) = FileRecord{};
+    --state->entryCount;
+    return 1;
+}
+
+long CDeviceAPI::PlrSortByIndex(int from, int to) {
+    plrapi::DeviceState* state = plrapi::OpenState();
+    if (state == nullptr) {
+        return 0;
+    }
+    if (!plrapi::IsCachedRow(*state, from) || !plrapi::IsCachedRow(*state, to)) {
+        return plrapi::Fail(LastError::PositionOutOfRange);
+    }
+    // Folders come first in the listing; files are counted after them.
+    const int folders = plrapi::PlainFolderRows(*state);
+    int file = from - folders;
+    if (file < 0) {
+        return 0;
+    }
+    const int target = std::max(to - folders, 0);
+    // One place at a time; the player's answers are not looked at.
+    while (file > target) {
+        dll_fn_Replace_file(file, file - 1, state->storageIndex);
+        --file;
+    }
+    while (file < target) {
+        dll_fn_Replace_file(file, file + 1, state->storageIndex);
+        ++file;
+    }
+    return 1;
+}
