@@ -17,13 +17,12 @@ Result ProtocolSession::WriteData(const uint8_t* data, uint32_t size) {
     if (current_ == nullptr) {
         return Result::Ok;
     }
+    // The whole chunks are one queued run: the driver keeps several in flight.
     const uint32_t wholeChunks = size / DataChunkSize;
-    for (uint32_t chunk = 0; chunk < wholeChunks; ++chunk) {
-        if (link_.BulkWrite(current_, usblink::PipeCommands, data + size_t{chunk} * DataChunkSize, DataChunkSize) <
-            0) {
-            AbortDataPhase();
-            return Result::WriteFailed;
-        }
+    if (wholeChunks > 0 &&
+        link_.BulkWriteQueue(current_, usblink::PipeCommands, data, DataChunkSize, wholeChunks) < wholeChunks) {
+        AbortDataPhase();
+        return Result::WriteFailed;
     }
     const uint32_t rest = size % DataChunkSize;
     if (rest == 0) {
@@ -44,13 +43,25 @@ Result ProtocolSession::ReadData(uint8_t* buffer, uint32_t size) {
     if (current_ == nullptr) {
         return Result::NoReply;
     }
-    const size_t blocks = (size_t{size} + BlockSize - 1) / BlockSize;
-    // Zeroed: a short read leaves zeros, never an earlier read's bytes.
-    readBlocks_.assign(blocks * BlockSize, 0);
-    for (size_t block = 0; block < blocks; ++block) {
-        if (link_.BulkRead(current_, usblink::PipeReplies, readBlocks_.data() + block * BlockSize, BlockSize) < 0) {
-            AbortDataPhase();
-            return Result::NoReply;
+    const auto blocks = static_cast<uint32_t>((size_t{size} + BlockSize - 1) / BlockSize);
+    // The staging buffers only grow; what a block does not fill is zeroed below.
+    if (readBlocks_.size() < size_t{blocks} * BlockSize) {
+        readBlocks_.resize(size_t{blocks} * BlockSize);
+    }
+    if (readCounts_.size() < blocks) {
+        readCounts_.resize(blocks);
+    }
+    // Every block is one transfer of its own; the run keeps several in flight.
+    if (link_.BulkReadQueue(current_, usblink::PipeReplies, readBlocks_.data(), BlockSize, blocks,
+                            readCounts_.data()) < blocks) {
+        AbortDataPhase();
+        return Result::NoReply;
+    }
+    // A short block leaves zeros after its bytes, never an earlier read's.
+    for (uint32_t block = 0; block < blocks; ++block) {
+        if (readCounts_[block] < BlockSize) {
+            std::memset(readBlocks_.data() + size_t{block} * BlockSize + readCounts_[block], 0,
+                        BlockSize - readCounts_[block]);
         }
     }
     std::memcpy(buffer, readBlocks_.data(), size);

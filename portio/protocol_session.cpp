@@ -12,7 +12,10 @@ constexpr size_t UsualReadSize = 2 * ProtocolSession::DataChunkSize;
 
 } // namespace
 
-ProtocolSession::ProtocolSession() : link_(usblink::PortioSettings) { readBlocks_.reserve(UsualReadSize); }
+ProtocolSession::ProtocolSession() : link_(usblink::PortioSettings) {
+    readBlocks_.resize(UsualReadSize);
+    readCounts_.resize(UsualReadSize / wire::BlockSize);
+}
 
 ProtocolSession& Session() {
     static ProtocolSession session;

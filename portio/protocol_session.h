@@ -53,11 +53,12 @@ public:
     Result OpenFileWrite(const FileRecord& record, int storage);
     // "R" for a file position and its two answer blocks; Ok opens the data phase.
     Result OpenFileRead(int storage, int position);
-    // Data of the open write or font download: 16,384-byte transfers, the tail
-    // padded with zeros to whole blocks. Ok without a data phase.
+    // Data of the open write or font download: 16,384-byte transfers (queued:
+    // several in flight where the driver can), the tail padded with zeros to
+    // whole blocks. Ok without a data phase.
     Result WriteData(const uint8_t* data, uint32_t size);
-    // The next `size` bytes of the open read, read in whole blocks. NoReply
-    // without a data phase.
+    // The next `size` bytes of the open read, read in whole blocks, each its
+    // own transfer (queued as for writes). NoReply without a data phase.
     Result ReadData(uint8_t* buffer, uint32_t size);
     // Ends the data phase.
     void CloseDataPhase() { CloseCurrentLink(); }
@@ -111,6 +112,8 @@ private:
     std::array<uint8_t, DataChunkSize> writeTail_{};
     // Whole blocks of a read; the caller's buffer sees them only once all arrived.
     std::vector<uint8_t> readBlocks_;
+    // What each block of the read moved.
+    std::vector<uint32_t> readCounts_;
 };
 
 // The session of the process, which every export speaks through.

@@ -11,10 +11,16 @@ Bus& Bus::Instance() {
 
 Bus::Bus() { Reset(); }
 
+std::shared_ptr<Player> Bus::NewPlayer(uint16_t productId) const {
+    auto player = std::make_shared<Player>(productId);
+    player->RecordTranscript(recordTranscripts_);
+    return player;
+}
+
 void Bus::Reset() {
     std::lock_guard lock(mutex_);
     players_.clear();
-    players_.push_back(std::make_shared<Player>(0x0301));
+    players_.push_back(NewPlayer(0x0301));
     extraDevices_.clear();
     driverAvailable_ = true;
     driverVersion_ = 1100;
@@ -30,8 +36,16 @@ void Bus::Clear() {
 
 Player& Bus::AddPlayer(uint16_t productId) {
     std::lock_guard lock(mutex_);
-    players_.push_back(std::make_shared<Player>(productId));
+    players_.push_back(NewPlayer(productId));
     return *players_.back();
+}
+
+void Bus::RecordTranscripts(bool on) {
+    std::lock_guard lock(mutex_);
+    recordTranscripts_ = on;
+    for (auto& player : players_) {
+        player->RecordTranscript(on);
+    }
 }
 
 Player& Bus::GetPlayer(size_t index) {

@@ -27,8 +27,12 @@ public:
     // main). It starts with one attached player (0x0301).
     static Bus& Instance();
 
-    // Back to the start: one fresh attached player, driver present, version 11.00.
+    // Back to the start: one fresh attached player, driver present, version
+    // 11.00. Whether transcripts are recorded is kept.
     void Reset();
+    // Whether the players' transcripts are recorded, those added later
+    // included (off at the start: see Player::RecordTranscript).
+    void RecordTranscripts(bool on);
     // Removes every player.
     void Clear();
     Player& AddPlayer(uint16_t productId = 0x0301);
@@ -58,6 +62,7 @@ public:
 private:
     Bus();
     std::shared_ptr<Player> Find(uint32_t uniqueId);
+    std::shared_ptr<Player> NewPlayer(uint16_t productId) const;
 
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<Player>> players_;
@@ -66,6 +71,7 @@ private:
     uint32_t driverVersion_ = 1100;
     bool versionFails_ = false;
     uint32_t driverOpens_ = 0;
+    bool recordTranscripts_ = false;
     std::vector<std::pair<uint16_t, uint16_t>> scans_;
 };
 

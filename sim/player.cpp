@@ -114,9 +114,34 @@ Identification Player::GetIdentification() const {
     return identification_;
 }
 
-void Player::FailNextTransfers(int count) {
+void Player::FailNextTransfers(int count, int after) {
     std::lock_guard lock(mutex_);
     failTransfers_ = count;
+    failAfter_ = count > 0 ? after : 0;
+}
+
+bool Player::FailureStrikes() {
+    if (failTransfers_ <= 0) {
+        return false;
+    }
+    if (failAfter_ > 0) {
+        --failAfter_;
+        return false;
+    }
+    --failTransfers_;
+    return true;
+}
+
+void Player::WithholdDataAfterBlocks(uint32_t blocks) {
+    std::lock_guard lock(mutex_);
+    withholdDataAfter_ = blocks;
+}
+
+void Player::WithholdDataIfDue() {
+    if (withholdDataAfter_ && *withholdDataAfter_ == 0 && !pendingIn_.empty() && pendingIn_.front().stream) {
+        pendingIn_.pop_front();
+        withholdDataAfter_.reset();
+    }
 }
 
 void Player::WithholdReplies(int count, bool handshakesToo) {
@@ -160,6 +185,11 @@ void Player::SetFormatPace(int percentStep, uint32_t delayMsPerReply) {
     formatDelayMs_ = delayMsPerReply;
 }
 
+void Player::RecordTranscript(bool on) {
+    std::lock_guard lock(mutex_);
+    recording_ = on;
+}
+
 Transcript Player::GetTranscript() const {
     std::lock_guard lock(mutex_);
     return transcript_;
@@ -192,19 +222,25 @@ bool Player::InDataPhase() const {
 UsbStatus Player::SetInterface(uint32_t interfaceNumber, uint32_t alternateSetting) {
     std::lock_guard lock(mutex_);
     ReattachIfDue();
-    TranscriptEntry entry;
-    entry.kind = TranscriptEntry::Kind::SetInterface;
-    entry.status = !attached_ ? UsbStatus::NotAttached
-                   : (interfaceNumber == 0 && alternateSetting == 0) ? UsbStatus::Success
-                                                                       : UsbStatus::Stall;
-    transcript_.Add(entry);
-    return entry.status;
+    const UsbStatus status = !attached_ ? UsbStatus::NotAttached
+                             : (interfaceNumber == 0 && alternateSetting == 0) ? UsbStatus::Success
+                                                                                 : UsbStatus::Stall;
+    if (recording_) {
+        TranscriptEntry entry;
+        entry.kind = TranscriptEntry::Kind::SetInterface;
+        entry.status = status;
+        transcript_.Add(entry);
+    }
+    return status;
 }
 
 UsbResponse Player::Transfer(const UsbRequest& request) {
     std::unique_lock lock(mutex_);
+    if (!recording_) {
+        return TransferLocked(request, nullptr, lock);
+    }
     std::vector<uint8_t> moved;
-    const UsbResponse response = TransferLocked(request, moved, lock);
+    const UsbResponse response = TransferLocked(request, &moved, lock);
     if (response.status == UsbStatus::WouldBlock) {
         return response;
     }
@@ -221,13 +257,29 @@ UsbResponse Player::Transfer(const UsbRequest& request) {
     return response;
 }
 
-UsbResponse Player::TransferLocked(const UsbRequest& request, std::vector<uint8_t>& moved,
+std::optional<std::chrono::steady_clock::time_point> Player::InDueAt(uint32_t pipe) const {
+    std::lock_guard lock(mutex_);
+    const auto now = Clock::now();
+    if (!(attached_ || ReattachDue()) || (failTransfers_ > 0 && failAfter_ == 0) || pipe != PipeReplies) {
+        return now;
+    }
+    // File data withheld from here on is as good as gone.
+    const bool frontWithheld = withholdDataAfter_ && *withholdDataAfter_ == 0 && !pendingIn_.empty() &&
+                               pendingIn_.front().stream;
+    const size_t first = frontWithheld ? 1 : 0;
+    if (pendingIn_.size() <= first) {
+        return std::nullopt;
+    }
+    return pendingIn_[first].readyAt;
+}
+
+UsbResponse Player::TransferLocked(const UsbRequest& request, std::vector<uint8_t>* moved,
                                    std::unique_lock<std::mutex>& lock) {
     ReattachIfDue();
     if (!attached_) {
         return {UsbStatus::NotAttached, 0};
     }
-    if (Strike(failTransfers_)) {
+    if (FailureStrikes()) {
         return {UsbStatus::Failed, 0};
     }
     if (request.pipe == PipeControl) {
@@ -268,11 +320,13 @@ bool Player::DataPhaseDetaches(uint32_t bytes, uint32_t& allowed) {
     return true;
 }
 
-UsbResponse Player::WriteOut(const UsbRequest& request, std::vector<uint8_t>& moved) {
+UsbResponse Player::WriteOut(const UsbRequest& request, std::vector<uint8_t>* moved) {
     if (request.data == nullptr && request.length > 0) {
         return {UsbStatus::Failed, 0};
     }
-    moved.assign(request.data, request.data + request.length);
+    if (moved != nullptr) {
+        moved->assign(request.data, request.data + request.length);
+    }
     if (firmware_.Programming()) {
         // The blocks of a firmware download: image bytes, whatever they look like.
         std::vector<TimedReply> replies;
@@ -301,31 +355,41 @@ UsbResponse Player::WriteOut(const UsbRequest& request, std::vector<uint8_t>& mo
     return {UsbStatus::Success, request.length};
 }
 
-UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>& moved,
+UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>* moved,
                            std::unique_lock<std::mutex>& lock) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(request.timeoutMs);
+    // The clock is read only when there is something to wait for.
+    std::optional<Clock::time_point> deadlineAt;
+    const auto deadline = [&] {
+        if (!deadlineAt) {
+            deadlineAt = Clock::now() + std::chrono::milliseconds(request.timeoutMs);
+        }
+        return *deadlineAt;
+    };
     for (;;) {
+        WithholdDataIfDue();
         if (pendingIn_.empty()) {
             if (!request.wait) {
                 return {UsbStatus::WouldBlock, 0};
             }
             // Nothing to send: the host's read runs into its time-out.
+            const auto until = deadline();
             lock.unlock();
-            std::this_thread::sleep_until(deadline);
+            std::this_thread::sleep_until(until);
             lock.lock();
             return {UsbStatus::TimeOut, 0};
         }
         const auto readyAt = pendingIn_.front().readyAt;
-        if (readyAt <= Clock::now()) {
+        if (readyAt == Clock::time_point{} || readyAt <= Clock::now()) {
             break;
         }
         if (!request.wait) {
             return {UsbStatus::WouldBlock, 0};
         }
+        const auto until = deadline();
         lock.unlock();
-        std::this_thread::sleep_until(std::min(readyAt, deadline));
+        std::this_thread::sleep_until(std::min(readyAt, until));
         lock.lock();
-        if (readyAt > deadline && Clock::now() >= deadline) {
+        if (readyAt > until && Clock::now() >= until) {
             return {UsbStatus::TimeOut, 0};
         }
         if (!attached_) {
@@ -341,7 +405,9 @@ UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>& move
         pendingIn_.pop_front();
         const uint32_t count = std::min<uint32_t>(request.length, static_cast<uint32_t>(block.size()));
         std::copy_n(block.begin(), count, request.data);
-        moved.assign(block.begin(), block.begin() + count);
+        if (moved != nullptr) {
+            moved->assign(block.begin(), block.begin() + count);
+        }
         RestartIfDue();
         return {UsbStatus::Success, count};
     }
@@ -353,10 +419,17 @@ UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>& move
     const size_t fromData = front.offset < data.size() ? std::min<size_t>(allowed, data.size() - front.offset) : 0;
     std::memcpy(request.data, data.data() + front.offset, fromData);
     std::memset(request.data + fromData, 0, allowed - fromData);
-    moved.assign(request.data, request.data + allowed);
+    if (moved != nullptr) {
+        moved->assign(request.data, request.data + allowed);
+    }
     front.offset += allowed;
     if (front.Remaining() == 0) {
         pendingIn_.pop_front();
+    }
+    if (withholdDataAfter_) {
+        const auto blocks = static_cast<uint32_t>((allowed + BlockSize - 1) / BlockSize);
+        *withholdDataAfter_ -= std::min(*withholdDataAfter_, blocks);
+        WithholdDataIfDue();
     }
     if (detaches) {
         const bool cut = allowed < count;

@@ -58,7 +58,8 @@ public:
     Identification GetIdentification() const;
 
     // Fault injection; each counts down as it strikes.
-    void FailNextTransfers(int count);
+    // The next `count` transfers fail, once `after` more have gone through.
+    void FailNextTransfers(int count, int after = 0);
     // Replies are dropped, so reads time out. With handshakesToo false the
     // answers to "Y" (which every link open sends) are not counted or dropped.
     void WithholdReplies(int count, bool handshakesToo = true);
@@ -68,6 +69,10 @@ public:
     // with an error reply carrying this code and has no other effect; a
     // refused "R" still sends its two answer blocks, both error replies.
     void RefuseNextCommand(uint8_t errorCode);
+    // The file data being read (or the next file's) stops after this many
+    // more 512-byte blocks: the rest is withheld, so the reads after them run
+    // into their time-out. Strikes once.
+    void WithholdDataAfterBlocks(uint32_t blocks);
     // Once this many bytes of a data phase (file or font data written, file
     // data read; padding counted) have crossed the wire, the player detaches
     // and a file still being written is dropped. A transfer that would carry
@@ -133,7 +138,9 @@ public:
     void SetFirmwareSettings(const FirmwareSettings& settings);
     FirmwareLoader Firmware() const;
 
-    // What happened.
+    // What happened. The transcript is kept only while recording is on (off
+    // at the start): a player nobody watches moves data without copying it.
+    void RecordTranscript(bool on);
     Transcript GetTranscript() const;
     void ClearTranscript();
     int CancelRequestCount() const;
@@ -142,6 +149,12 @@ public:
     // The device side of the requests a host makes.
     UsbStatus SetInterface(uint32_t interfaceNumber, uint32_t alternateSetting);
     UsbResponse Transfer(const UsbRequest& request);
+    // When an IN request on `pipe` that may not wait gets more than
+    // WouldBlock: now for one answered at once (player detached, a failure
+    // due, a pipe without data), when the first thing waiting for the pipe is
+    // due, or never (empty) while nothing waits. For hosts that keep requests
+    // pending themselves, so that they wait instead of asking again and again.
+    std::optional<std::chrono::steady_clock::time_point> InDueAt(uint32_t pipe) const;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -167,11 +180,16 @@ private:
         std::shared_ptr<std::vector<uint8_t>> data;
     };
 
-    UsbResponse TransferLocked(const UsbRequest& request, std::vector<uint8_t>& moved,
+    // `moved` (null while not recording) receives the bytes that crossed.
+    UsbResponse TransferLocked(const UsbRequest& request, std::vector<uint8_t>* moved,
                                std::unique_lock<std::mutex>& lock);
-    UsbResponse WriteOut(const UsbRequest& request, std::vector<uint8_t>& moved);
-    UsbResponse ReadIn(const UsbRequest& request, std::vector<uint8_t>& moved,
+    UsbResponse WriteOut(const UsbRequest& request, std::vector<uint8_t>* moved);
+    UsbResponse ReadIn(const UsbRequest& request, std::vector<uint8_t>* moved,
                        std::unique_lock<std::mutex>& lock);
+    // True when a transfer would fail now by the failure knob; counts it down.
+    bool FailureStrikes();
+    // Drops the file data at the front once the withholding knob has let its share through.
+    void WithholdDataIfDue();
     UsbResponse Control(const UsbRequest& request);
     void OnCommand(const Command& command);
     void Reply(std::vector<uint8_t> block, Clock::time_point readyAt = {}, bool handshake = false);
@@ -208,6 +226,7 @@ private:
     bool attached_ = true;
     Identification identification_;
     int failTransfers_ = 0;
+    int failAfter_ = 0;
     int withheldReplies_ = 0;
     bool withholdHandshakes_ = true;
     int unusableHandshakes_ = 0;
@@ -215,11 +234,13 @@ private:
     int cancelRequests_ = 0;
     std::optional<uint8_t> refuseNext_;
     std::optional<uint64_t> detachAfter_;
+    std::optional<uint32_t> withholdDataAfter_;   // blocks
     uint64_t phaseBytes_ = 0;
     std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> listingOverride_;
     int formatStep_ = 33;
     uint32_t formatDelayMs_ = 0;
     std::deque<PendingIn> pendingIn_;
+    bool recording_ = false;
     Transcript transcript_;
 
     std::array<Storage, StorageCount> storages_{Storage(4096), Storage(2048)};

@@ -2,6 +2,7 @@
 // the font download of group 'U'.
 #include "sim/player.h"
 
+#include "sim/file_memory.h"
 #include "sim/reply_block.h"
 
 #include <algorithm>
@@ -210,8 +211,7 @@ void Player::OnFontWrite(const Command& command) {
 
 void Player::StartWritePhase(WritePhase phase, uint32_t size) {
     phase.size = size;
-    phase.data = std::make_shared<std::vector<uint8_t>>();
-    phase.data->reserve(std::min<size_t>(size, ReserveLimit));
+    phase.data = NewFileMemory(std::min<size_t>(size, ReserveLimit));
     writePhase_ = std::move(phase);
     phaseBytes_ = 0;
     if (size == 0) {

@@ -16,7 +16,8 @@ constexpr char VersionWarningText[] =
     "You are using previous version driver.\\Please use WinDriver 6.0 or higher version.";
 constexpr char VersionWarningCaption[] = "Warning - Version";
 
-// Each transfer goes through a driver handle of its own, as the link always did.
+// Each transfer (or run of queued transfers) goes through a driver handle of
+// its own, as the link always did; opening one allocates nothing.
 platform::usb::DriverHandle DriverFor(const UsbLink* link) {
     return link != nullptr ? platform::usb::OpenDriver() : nullptr;
 }
@@ -103,6 +104,29 @@ int Link::BulkWrite(UsbLink* link, uint8_t pipe, const uint8_t* buffer, uint32_t
     const auto result =
         driver->BulkTransfer({link->uniqueId, pipe, const_cast<uint8_t*>(buffer), size, WriteTimeout()});
     return result.status == Status::Success ? static_cast<int>(result.bytesMoved) : -1;
+}
+
+uint32_t Link::BulkReadQueue(UsbLink* link, uint8_t pipe, uint8_t* buffer, uint32_t size, uint32_t count,
+                             uint32_t* moved) {
+    const auto driver = count > 0 ? DriverFor(link) : nullptr;
+    if (!driver) {
+        return 0;
+    }
+    return driver
+        ->BulkTransferQueue(
+            {link->uniqueId, static_cast<uint8_t>(DirectionIn | pipe), buffer, size, count, ReadTimeout(), moved})
+        .completed;
+}
+
+uint32_t Link::BulkWriteQueue(UsbLink* link, uint8_t pipe, const uint8_t* buffer, uint32_t size, uint32_t count) {
+    const auto driver = count > 0 ? DriverFor(link) : nullptr;
+    if (!driver) {
+        return 0;
+    }
+    // As in BulkWrite: an OUT transfer only reads the buffer.
+    return driver
+        ->BulkTransferQueue({link->uniqueId, pipe, const_cast<uint8_t*>(buffer), size, count, WriteTimeout(), nullptr})
+        .completed;
 }
 
 Status Link::HaltPipe(UsbLink* link, uint8_t pipe) {

@@ -45,6 +45,16 @@ public:
     // Bytes moved, or -1.
     int BulkRead(UsbLink* link, uint8_t pipe, uint8_t* buffer, uint32_t size);
     int BulkWrite(UsbLink* link, uint8_t pipe, const uint8_t* buffer, uint32_t size);
+    // `count` reads (writes) of `size` bytes each on one pipe, read into
+    // (written from) buffer + i * size, with the outcomes of as many BulkRead
+    // (BulkWrite) calls one after the other that stop at the first failure;
+    // the driver keeps several in flight where it can (a count of 0 opens
+    // nothing). The number that succeeded: count, or the index of the one
+    // that failed. `moved`
+    // (optional, `count` entries) gets each succeeded transfer's bytes.
+    uint32_t BulkReadQueue(UsbLink* link, uint8_t pipe, uint8_t* buffer, uint32_t size, uint32_t count,
+                           uint32_t* moved);
+    uint32_t BulkWriteQueue(UsbLink* link, uint8_t pipe, const uint8_t* buffer, uint32_t size, uint32_t count);
     platform::usb::Status HaltPipe(UsbLink* link, uint8_t pipe);
     void SendCancelRequest(UsbLink* link);
     // Looks for the player in the device list; opens no driver.

@@ -1,5 +1,6 @@
-// A driver handle of a backend that keeps one connection for the whole
-// process: opening it costs nothing, every request goes to the backend.
+// The driver of a backend that keeps one connection for the whole process:
+// the backend holds one and hands out shared handles on it, so opening the
+// driver costs nothing; every request goes to the backend.
 #pragma once
 
 #include "platform/usb/usb_driver.h"
@@ -24,6 +25,9 @@ private:
         return backend_.SelectInterface(uniqueId, interfaceNumber, alternateSetting);
     }
     TransferResult SubmitBulk(const BulkRequest& request) override { return backend_.SubmitBulk(request); }
+    BulkQueueResult SubmitBulkQueue(const BulkQueueRequest& request) override {
+        return backend_.SubmitBulkQueue(request);
+    }
     TransferResult SubmitControl(const ControlRequest& request) override { return backend_.SubmitControl(request); }
     TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) override {
         return backend_.SubmitClearHalt(uniqueId, endpoint, timeoutMs);

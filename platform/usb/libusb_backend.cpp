@@ -5,6 +5,7 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -25,6 +26,29 @@ Status StatusOf(int error) {
     default: return Status::Failed;
     }
 }
+
+// A queued transfer's status as libusb's synchronous call reports the same
+// outcome. A cancelled transfer is one whose time-out ran out (the run keeps
+// the time-outs itself, so that each counts from the end of the one before).
+int ErrorOf(libusb_transfer_status status) {
+    switch (status) {
+    case LIBUSB_TRANSFER_COMPLETED: return LIBUSB_SUCCESS;
+    case LIBUSB_TRANSFER_TIMED_OUT:
+    case LIBUSB_TRANSFER_CANCELLED: return LIBUSB_ERROR_TIMEOUT;
+    case LIBUSB_TRANSFER_STALL: return LIBUSB_ERROR_PIPE;
+    case LIBUSB_TRANSFER_NO_DEVICE: return LIBUSB_ERROR_NO_DEVICE;
+    case LIBUSB_TRANSFER_OVERFLOW: return LIBUSB_ERROR_OVERFLOW;
+    case LIBUSB_TRANSFER_ERROR: break;
+    }
+    return LIBUSB_ERROR_IO;
+}
+
+// Transfers of a run in flight at once: the blocks of a 32 KiB read, or
+// 512 KiB of writes, keep the bus busy while the next are set up.
+constexpr uint32_t MaxInFlight = 64;
+constexpr uint32_t MaxInFlightBytes = 512 * 1024;
+
+void LIBUSB_CALL MarkDone(libusb_transfer* transfer) { *static_cast<int*>(transfer->user_data) = 1; }
 
 // "1-4.2": bus number and the port path, as the device list names a device
 // that is not opened (its serial number would need opening it).
@@ -72,6 +96,9 @@ public:
         }
     }
     ~LibusbBackend() override {
+        for (libusb_transfer* transfer : transfers_) {
+            libusb_free_transfer(transfer);
+        }
         for (auto& [uniqueId, opened] : opened_) {
             if (opened.claimed) {
                 libusb_release_interface(opened.handle, 0);
@@ -160,6 +187,32 @@ public:
         });
     }
 
+    // The run as asynchronous transfers, up to a window of them submitted at
+    // once and reaped in order; the first failure or time-out cancels the
+    // rest, and all are reaped before the call returns.
+    BulkQueueResult SubmitBulkQueue(const BulkQueueRequest& run) {
+        std::lock_guard lock(mutex_);
+        Opened* opened = Find(run.uniqueId);
+        if (opened == nullptr) {
+            return {0, {Status::NoDevice, 0, nullptr}};
+        }
+        const uint32_t byBytes = run.size > 0 ? std::max<uint32_t>(1, MaxInFlightBytes / run.size) : MaxInFlight;
+        const uint32_t window = std::min({MaxInFlight, byBytes, run.count});
+        while (transfers_.size() < window) {
+            libusb_transfer* transfer = libusb_alloc_transfer(0);
+            if (transfer == nullptr) {
+                break;
+            }
+            transfers_.push_back(transfer);
+        }
+        if (transfers_.empty()) {
+            return {0, {Status::Failed, 0, libusb_error_name(LIBUSB_ERROR_NO_MEM)}};
+        }
+        Queue queue{run, opened->handle, std::min<uint32_t>(window, static_cast<uint32_t>(transfers_.size()))};
+        done_.assign(queue.window, 0);
+        return RunQueue(queue);
+    }
+
     TransferResult SubmitControl(const ControlRequest& request) {
         return OnDevice(request.uniqueId, [&](libusb_device_handle* handle) {
             const auto& setup = request.setup;
@@ -185,6 +238,99 @@ private:
         libusb_device_handle* handle = nullptr;
         bool claimed = false;
     };
+
+    struct Queue {
+        const BulkQueueRequest& run;
+        libusb_device_handle* handle = nullptr;
+        uint32_t window = 0;
+        uint32_t head = 0;            // the first not yet reaped
+        uint32_t next = 0;            // the next to submit
+        size_t Slot(uint32_t index) const { return index % window; }
+    };
+
+    int Submit(Queue& queue, uint32_t index) {
+        const size_t slot = queue.Slot(index);
+        done_[slot] = 0;
+        uint8_t* buffer = queue.run.buffer != nullptr ? queue.run.buffer + size_t{index} * queue.run.size : nullptr;
+        libusb_fill_bulk_transfer(transfers_[slot], queue.handle, queue.run.endpoint, buffer,
+                                  static_cast<int>(queue.run.size), MarkDone, &done_[slot], 0);
+        return libusb_submit_transfer(transfers_[slot]);
+    }
+
+    // Waits for libusb's events until the deadline (or a while, without one).
+    void HandleEvents(std::chrono::steady_clock::time_point deadline) {
+        auto rest = std::chrono::microseconds(1000000);
+        if (deadline != std::chrono::steady_clock::time_point::max()) {
+            rest = std::min(rest, std::max(std::chrono::microseconds(0),
+                                           std::chrono::ceil<std::chrono::microseconds>(
+                                               deadline - std::chrono::steady_clock::now())));
+        }
+        timeval wait{static_cast<time_t>(rest.count() / 1000000), static_cast<suseconds_t>(rest.count() % 1000000)};
+        libusb_handle_events_timeout_completed(context_, &wait, nullptr);
+    }
+
+    // Cancels every transfer from `first` on that is still in flight and reaps them all.
+    void CancelFrom(Queue& queue, uint32_t first) {
+        for (uint32_t index = first; index < queue.next; ++index) {
+            if (done_[queue.Slot(index)] == 0) {
+                libusb_cancel_transfer(transfers_[queue.Slot(index)]);
+            }
+        }
+        for (uint32_t index = first; index < queue.next; ++index) {
+            while (done_[queue.Slot(index)] == 0) {
+                HandleEvents(std::chrono::steady_clock::time_point::max());
+            }
+        }
+    }
+
+    BulkQueueResult RunQueue(Queue& queue) {
+        const BulkQueueRequest& run = queue.run;
+        TransferResult last{Status::Success, 0, nullptr};
+        int submitError = LIBUSB_SUCCESS;
+        auto headSince = std::chrono::steady_clock::now();
+        for (;;) {
+            while (queue.head < queue.next && done_[queue.Slot(queue.head)] != 0) {
+                const libusb_transfer* transfer = transfers_[queue.Slot(queue.head)];
+                const int error = ErrorOf(transfer->status);
+                const auto moved = static_cast<uint32_t>(std::max(transfer->actual_length, 0));
+                if (error != LIBUSB_SUCCESS) {
+                    CancelFrom(queue, queue.head + 1);
+                    return {queue.head, Outcome(run.uniqueId, error, moved)};
+                }
+                if (run.bytesMoved != nullptr) {
+                    run.bytesMoved[queue.head] = moved;
+                }
+                last = {Status::Success, moved, nullptr};
+                ++queue.head;
+                headSince = std::chrono::steady_clock::now();
+            }
+            if (queue.head == run.count) {
+                return {run.count, last};
+            }
+            while (submitError == LIBUSB_SUCCESS && queue.next < run.count && queue.next - queue.head < queue.window) {
+                submitError = Submit(queue, queue.next);
+                if (submitError == LIBUSB_SUCCESS) {
+                    ++queue.next;
+                }
+            }
+            if (queue.head == queue.next) {
+                // Nothing in flight: the head itself could not be submitted.
+                return {queue.head, Outcome(run.uniqueId, submitError)};
+            }
+            const auto deadline = run.timeoutMs == 0 ? std::chrono::steady_clock::time_point::max()
+                                                     : headSince + std::chrono::milliseconds(run.timeoutMs);
+            if (std::chrono::steady_clock::now() >= deadline && done_[queue.Slot(queue.head)] == 0) {
+                // Its time-out ran out: taken back. One that completed
+                // meanwhile is reaped as completed above.
+                libusb_cancel_transfer(transfers_[queue.Slot(queue.head)]);
+                while (done_[queue.Slot(queue.head)] == 0) {
+                    HandleEvents(std::chrono::steady_clock::time_point::max());
+                }
+                continue;
+            }
+            HandleEvents(deadline);
+        }
+    }
 
     Opened* Find(uint32_t uniqueId) {
         const auto found = opened_.find(uniqueId);
@@ -218,13 +364,17 @@ private:
     std::mutex mutex_;
     libusb_context* context_ = nullptr;
     std::map<uint32_t, Opened> opened_;
+    // The asynchronous transfers of runs and their done flags, kept between runs.
+    std::vector<libusb_transfer*> transfers_;
+    std::vector<int> done_;
+    ForwardingDriver<LibusbBackend> driver_{*this, LibusbDriverVersion, "libusb-1.0"};
 };
 
 DriverHandle LibusbBackend::OpenDriver() {
     if (context_ == nullptr) {
         return nullptr;   // libusb could not start: as a machine without the driver
     }
-    return std::make_unique<ForwardingDriver<LibusbBackend>>(*this, LibusbDriverVersion, "libusb-1.0");
+    return SharedDriverHandle(driver_);
 }
 
 } // namespace

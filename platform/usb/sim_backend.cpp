@@ -84,11 +84,12 @@ private:
 
 class SimBackend final : public Backend {
 public:
+    // The driver keeps nothing of its own, so every handle shares one.
     DriverHandle OpenDriver() override {
         if (!kvx512sim::Bus::Instance().OpenDriver()) {
             return nullptr;
         }
-        return std::make_unique<SimDriver>();
+        return SharedDriverHandle(driver_);
     }
 
     std::vector<PresentDevice> ListPresentDevices() override {
@@ -98,6 +99,9 @@ public:
         }
         return devices;
     }
+
+private:
+    SimDriver driver_;
 };
 
 } // namespace

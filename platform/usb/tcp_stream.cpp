@@ -10,11 +10,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace platform::usb {
 
 namespace {
+
+constexpr size_t ReadAheadSize = 64 * 1024;
+// Reads at least this large go straight into the caller's buffer.
+constexpr size_t DirectReadSize = 16 * 1024;
+// What Linux takes in one sendmsg().
+constexpr size_t MaxSendParts = 1024;
 
 // poll()'s time-out for a deadline: -1 for none, else the rest rounded up.
 int PollTimeout(Deadline deadline) {
@@ -87,7 +94,11 @@ std::optional<TcpStream> TcpStream::Connect(const std::string& host, uint16_t po
     return TcpStream(fd);
 }
 
-TcpStream::TcpStream(TcpStream&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TcpStream::TcpStream(TcpStream&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      readAhead_(std::move(other.readAhead_)),
+      readStart_(std::exchange(other.readStart_, 0)),
+      readEnd_(std::exchange(other.readEnd_, 0)) {}
 
 TcpStream& TcpStream::operator=(TcpStream&& other) noexcept {
     if (this != &other) {
@@ -95,6 +106,9 @@ TcpStream& TcpStream::operator=(TcpStream&& other) noexcept {
             ::close(fd_);
         }
         fd_ = std::exchange(other.fd_, -1);
+        readAhead_ = std::move(other.readAhead_);
+        readStart_ = std::exchange(other.readStart_, 0);
+        readEnd_ = std::exchange(other.readEnd_, 0);
     }
     return *this;
 }
@@ -108,6 +122,9 @@ TcpStream::~TcpStream() {
 bool TcpStream::PeerClosed() {
     if (fd_ < 0) {
         return true;
+    }
+    if (Buffered() > 0) {
+        return false;
     }
     pollfd waiting{fd_, POLLIN, 0};
     if (::poll(&waiting, 1, 0) <= 0) {
@@ -125,11 +142,16 @@ void TcpStream::Close() {
         ::close(fd_);
         fd_ = -1;
     }
+    readStart_ = 0;
+    readEnd_ = 0;
 }
 
 TcpStream::Wait TcpStream::WaitReadable(Deadline deadline) {
     if (fd_ < 0) {
         return Wait::Failed;
+    }
+    if (Buffered() > 0) {
+        return Wait::Ready;
     }
     for (;;) {
         pollfd waiting{fd_, POLLIN, 0};
@@ -146,21 +168,62 @@ TcpStream::Wait TcpStream::WaitReadable(Deadline deadline) {
     }
 }
 
+bool TcpStream::ReadAhead() {
+    if (readAhead_.empty()) {
+        readAhead_.resize(ReadAheadSize);
+    }
+    readStart_ = 0;
+    readEnd_ = 0;
+    for (;;) {
+        const ssize_t count = ::recv(fd_, readAhead_.data(), readAhead_.size(), MSG_DONTWAIT);
+        if (count > 0) {
+            readEnd_ = static_cast<size_t>(count);
+            return true;
+        }
+        if (count == 0) {
+            return false;
+        }
+        if (errno != EINTR) {
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+        }
+    }
+}
+
 bool TcpStream::ReceiveExact(void* buffer, size_t size, Deadline deadline) {
     auto* bytes = static_cast<uint8_t*>(buffer);
     size_t received = 0;
     while (received < size) {
+        if (fd_ < 0) {
+            return false;
+        }
+        if (Buffered() > 0) {
+            const size_t piece = std::min(Buffered(), size - received);
+            std::memcpy(bytes + received, readAhead_.data() + readStart_, piece);
+            readStart_ += piece;
+            received += piece;
+            continue;
+        }
+        // Whatever has arrived is taken at once; only when nothing has does it wait.
+        if (size - received >= DirectReadSize) {
+            const ssize_t count = ::recv(fd_, bytes + received, size - received, MSG_DONTWAIT);
+            if (count > 0) {
+                received += static_cast<size_t>(count);
+                continue;
+            }
+            if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                return false;
+            }
+        } else {
+            if (!ReadAhead()) {
+                return false;
+            }
+            if (Buffered() > 0) {
+                continue;
+            }
+        }
         if (WaitReadable(deadline) != Wait::Ready) {
             return false;
         }
-        const ssize_t count = ::recv(fd_, bytes + received, size - received, MSG_DONTWAIT);
-        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        received += static_cast<size_t>(count);
     }
     return true;
 }
@@ -179,6 +242,38 @@ bool TcpStream::SendAll(const void* buffer, size_t size) {
         sent += static_cast<size_t>(count);
     }
     return true;
+}
+
+bool TcpStream::SendAll(std::vector<iovec>& parts) {
+    size_t first = 0;
+    for (;;) {
+        while (first < parts.size() && parts[first].iov_len == 0) {
+            ++first;
+        }
+        if (first == parts.size()) {
+            return true;
+        }
+        msghdr message{};
+        message.msg_iov = parts.data() + first;
+        message.msg_iovlen = std::min(parts.size() - first, MaxSendParts);
+        const ssize_t count = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        // Past what went out: whole parts, then the front of a part sent in part.
+        auto left = static_cast<size_t>(count);
+        while (left > 0 && left >= parts[first].iov_len) {
+            left -= parts[first].iov_len;
+            ++first;
+        }
+        if (left > 0) {
+            parts[first].iov_base = static_cast<uint8_t*>(parts[first].iov_base) + left;
+            parts[first].iov_len -= left;
+        }
+    }
 }
 
 } // namespace platform::usb

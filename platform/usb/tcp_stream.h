@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include <sys/uio.h>
 
 namespace platform::usb {
 
@@ -29,9 +32,13 @@ public:
     enum class Wait { Ready, TimedOut, Failed };
     // Waits until a byte can be read (or the peer has gone, which reading then shows).
     Wait WaitReadable(Deadline deadline);
-    // All of the bytes, or false (peer gone, error, deadline passed).
+    // All of the bytes, or false (peer gone, error, deadline passed). Small
+    // reads are served from one larger read of whatever has arrived, so that
+    // a burst of short messages costs one system call, not one each.
     bool ReceiveExact(void* buffer, size_t size, Deadline deadline);
     bool SendAll(const void* buffer, size_t size);
+    // The parts one after the other, in as few system calls as the socket takes.
+    bool SendAll(std::vector<iovec>& parts);
     // True when the peer has closed the connection (or it failed); reads nothing.
     bool PeerClosed();
     // Ends the connection; every later call fails.
@@ -39,7 +46,15 @@ public:
 
 private:
     explicit TcpStream(int fd) : fd_(fd) {}
+    size_t Buffered() const { return readEnd_ - readStart_; }
+    // One receive into the read-ahead buffer (emptied first); false on EOF or
+    // error, true with nothing read when nothing has arrived.
+    bool ReadAhead();
+
     int fd_ = -1;
+    std::vector<uint8_t> readAhead_;
+    size_t readStart_ = 0;
+    size_t readEnd_ = 0;
 };
 
 } // namespace platform::usb

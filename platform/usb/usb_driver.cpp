@@ -5,6 +5,7 @@
 #include "platform/usb/usb_trace.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace platform::usb {
 
@@ -54,6 +55,53 @@ TransferResult Driver::BulkTransfer(const BulkRequest& request) {
     result.bytesMoved = std::min(result.bytesMoved, checked.size);
     if (trace::On()) [[unlikely]] {
         trace::Bulk(checked, result);
+    }
+    return result;
+}
+
+BulkQueueResult Driver::BulkTransferQueue(const BulkQueueRequest& request) {
+    BulkQueueRequest checked = request;
+    if (checked.buffer == nullptr) {
+        checked.size = 0;
+    }
+    if (checked.count == 0) {
+        return {0, {Status::Success, 0, nullptr}};
+    }
+    // The trace reports every transfer's count; only then is a place kept for
+    // them when the caller keeps none.
+    std::vector<uint32_t> tracedCounts;
+    if (checked.bytesMoved == nullptr && trace::On()) [[unlikely]] {
+        tracedCounts.resize(checked.count);
+        checked.bytesMoved = tracedCounts.data();
+    }
+    BulkQueueResult result = SubmitBulkQueue(checked);
+    result.completed = std::min(result.completed, checked.count);
+    result.last.bytesMoved = std::min(result.last.bytesMoved, checked.size);
+    if (checked.bytesMoved != nullptr) {
+        for (uint32_t i = 0; i < result.completed; ++i) {
+            checked.bytesMoved[i] = std::min(checked.bytesMoved[i], checked.size);
+        }
+    }
+    if (trace::On()) [[unlikely]] {
+        trace::BulkQueue(checked, result);
+    }
+    return result;
+}
+
+BulkQueueResult Driver::SubmitBulkQueue(const BulkQueueRequest& request) {
+    BulkQueueResult result{0, {Status::Success, 0, nullptr}};
+    BulkRequest single{request.uniqueId, request.endpoint, request.buffer, request.size, request.timeoutMs};
+    for (; result.completed < request.count; ++result.completed) {
+        result.last = SubmitBulk(single);
+        if (result.last.status != Status::Success) {
+            break;
+        }
+        if (request.bytesMoved != nullptr) {
+            request.bytesMoved[result.completed] = result.last.bytesMoved;
+        }
+        if (single.buffer != nullptr) {
+            single.buffer += request.size;
+        }
     }
     return result;
 }

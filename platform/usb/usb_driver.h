@@ -79,6 +79,29 @@ struct TransferResult {
     const char* backendError = nullptr;
 };
 
+// A run of bulk transfers of one size on one pipe that follow one another,
+// such as the blocks of a file read: transfer i moves up to `size` bytes at
+// buffer + i * size. The buffer (count * size bytes) and `bytesMoved` belong
+// to the caller and are used only during the call.
+struct BulkQueueRequest {
+    uint32_t uniqueId = 0;
+    uint8_t endpoint = 0;
+    uint8_t* buffer = nullptr;
+    uint32_t size = 0;              // of each transfer
+    uint32_t count = 0;
+    // Each transfer's own time-out, counted from when the transfer before it
+    // ended (the first's from the call), as if each were made on its own.
+    uint32_t timeoutMs = 0;
+    uint32_t* bytesMoved = nullptr; // optional, `count` entries: each succeeded transfer's bytes
+};
+
+struct BulkQueueResult {
+    uint32_t completed = 0;         // transfers that succeeded, from the first on
+    // The first failed transfer's outcome (the one at index `completed`); when
+    // all succeeded, the last one's.
+    TransferResult last;
+};
+
 struct ScanResult {
     Status status = Status::Failed;
     std::vector<uint32_t> uniqueIds;   // never 0
@@ -100,8 +123,9 @@ struct PresentDevice {
 inline constexpr const char* UsbDeviceClassGuid = "{36FC9E60-C465-11CF-8056-444553540000}";
 
 // An open handle to the driver. Cheap to open: the link opens one per
-// transfer. Every member blocks until the request is done or its time-out
-// has passed, and may be called from any thread; the backend serialises.
+// transfer (or run of queued transfers). Every member blocks until the
+// request is done or its time-out has passed, and may be called from any
+// thread; the backend serialises.
 class Driver {
 public:
     virtual ~Driver() = default;
@@ -116,6 +140,16 @@ public:
     Status SetInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting);
     // A bulk transfer; bytesMoved is what crossed the bus, also on failure.
     TransferResult BulkTransfer(const BulkRequest& request);
+    // A run of same-size transfers on one pipe with the outcomes of making
+    // them one after the other with BulkTransfer, stopping at the first that
+    // fails: the same statuses, byte counts and time-outs. Backends that can
+    // keep several in flight at once do so (USB/IP, libusb) and complete them
+    // in order; after a failure, a time-out or a cancel they take back every
+    // transfer still in flight before returning, so nothing of the run is
+    // outstanding afterwards. Transfers a device had already carried out when
+    // an earlier one failed stay done (an OUT transfer's data may have
+    // reached it); what they moved is not reported. A null buffer moves nothing.
+    BulkQueueResult BulkTransferQueue(const BulkQueueRequest& request);
     // A control transfer on endpoint 0.
     TransferResult ControlTransfer(const ControlRequest& request);
     // Clears a halt (stall) on an endpoint: CLEAR_FEATURE(ENDPOINT_HALT).
@@ -128,11 +162,29 @@ protected:
     virtual ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) = 0;
     virtual Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) = 0;
     virtual TransferResult SubmitBulk(const BulkRequest& request) = 0;
+    // The run (count at least 1; bytesMoved may be null). By default one
+    // SubmitBulk after the other, so a backend that moves data synchronously
+    // needs nothing more.
+    virtual BulkQueueResult SubmitBulkQueue(const BulkQueueRequest& request);
     virtual TransferResult SubmitControl(const ControlRequest& request) = 0;
     virtual TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) = 0;
 };
 
-using DriverHandle = std::unique_ptr<Driver>;
+// How a handle lets go of its driver: a driver opened for the handle alone is
+// destroyed, one that a backend shares between all its handles is left alone
+// (so opening and closing such a handle allocates nothing).
+struct DriverRelease {
+    bool owned = true;
+    void operator()(Driver* driver) const {
+        if (owned) {
+            delete driver;
+        }
+    }
+};
+using DriverHandle = std::unique_ptr<Driver, DriverRelease>;
+
+// A handle on a driver the backend keeps, and keeps alive, for all its handles.
+inline DriverHandle SharedDriverHandle(Driver& driver) { return DriverHandle(&driver, DriverRelease{false}); }
 
 // A way of reaching players, chosen once per process by KVX512_USB.
 class Backend {

@@ -57,6 +57,18 @@ void Bulk(const BulkRequest& request, const TransferResult& result) {
     Transfer(text, result);
 }
 
+void BulkQueue(const BulkQueueRequest& request, const BulkQueueResult& result) {
+    char text[128];
+    const uint32_t carriedOut = result.completed < request.count ? result.completed + 1 : result.completed;
+    for (uint32_t i = 0; i < carriedOut; ++i) {
+        std::snprintf(text, sizeof text, "BulkTransfer id 0x%x endpoint 0x%02x length %u timeout %u, queued %u of %u",
+                      request.uniqueId, request.endpoint, request.size, request.timeoutMs, i + 1, request.count);
+        const bool failed = i == result.completed;
+        const uint32_t moved = request.bytesMoved != nullptr ? request.bytesMoved[i] : request.size;
+        Transfer(text, failed ? result.last : TransferResult{Status::Success, moved, nullptr});
+    }
+}
+
 void Control(const ControlRequest& request, const TransferResult& result) {
     const auto& s = request.setup;
     char text[128];

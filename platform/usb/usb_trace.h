@@ -40,6 +40,9 @@ void Version(const DriverVersion& version);
 void Scan(uint16_t vendorId, uint16_t productId, const ScanResult& result);
 void SetInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting, Status status);
 void Bulk(const BulkRequest& request, const TransferResult& result);
+// One line for each transfer of the run that was carried out: those that
+// succeeded (with their counts, when the request carries them) and the one that failed.
+void BulkQueue(const BulkQueueRequest& request, const BulkQueueResult& result);
 void Control(const ControlRequest& request, const TransferResult& result);
 void ClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs, const TransferResult& result);
 void DeviceList(size_t entries);

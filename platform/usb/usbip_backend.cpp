@@ -64,6 +64,20 @@ public:
         return Submit(bulk.uniqueId, request);
     }
 
+    BulkQueueResult SubmitBulkQueue(const BulkQueueRequest& run) {
+        const UrbRequest request{.endpoint = run.endpoint & 0x0Fu,
+                                 .in = (run.endpoint & 0x80) != 0,
+                                 .buffer = run.buffer,
+                                 .length = run.size,
+                                 .timeoutMs = run.timeoutMs};
+        std::lock_guard lock(mutex_);
+        if (!session_ || session_->Devid() != run.uniqueId) {
+            return {0, {Status::NoDevice, 0, "not imported"}};
+        }
+        const UrbRunResult result = session_->SubmitRun(request, run.count, run.bytesMoved);
+        return {result.completed, result.last};
+    }
+
     TransferResult SubmitControl(const ControlRequest& control) {
         const UrbRequest request{.in = SetupIsIn(control.setup),
                                  .setup = control.setup,
@@ -115,9 +129,10 @@ private:
     std::mutex mutex_;
     const UsbipAddress address_;
     std::optional<UsbipSession> session_;
+    ForwardingDriver<UsbipBackend> driver_{*this, ClientVersion, "KVX512 USB/IP client"};
 };
 
-DriverHandle UsbipBackend::OpenDriver() { return std::make_unique<ForwardingDriver<UsbipBackend>>(*this, ClientVersion, "KVX512 USB/IP client"); }
+DriverHandle UsbipBackend::OpenDriver() { return SharedDriverHandle(driver_); }
 
 } // namespace
 

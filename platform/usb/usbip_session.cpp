@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -21,6 +22,15 @@ constexpr uint32_t MessageGraceMs = 5000;
 constexpr uint32_t UnlinkGraceMs = 2000;
 constexpr uint32_t MaxListedDevices = 256;
 constexpr uint32_t MaxStaleData = 64u << 20;
+// URBs of a run outstanding at once: the 64 blocks of a 32 KiB read go out
+// together, and no more bytes than this wait for a server at any time.
+constexpr uint32_t MaxOutstanding = 64;
+constexpr uint32_t MaxOutstandingBytes = 256 * 1024;
+
+uint32_t WindowFor(uint32_t length, uint32_t count) {
+    const uint32_t byBytes = length > 0 ? std::max<uint32_t>(1, MaxOutstandingBytes / length) : MaxOutstanding;
+    return std::min({MaxOutstanding, byBytes, count});
+}
 
 bool SendOperation(TcpStream& stream, uint16_t code, const void* body, size_t bodySize) {
     usbip::OpHeader header;
@@ -152,132 +162,246 @@ void UsbipSession::FillHeader(usbip::UrbHeader& header, uint32_t command, uint32
     header.endpoint.Set(request.endpoint);
 }
 
-TransferResult UsbipSession::Submit(const UrbRequest& request) {
+TransferResult UsbipSession::Submit(const UrbRequest& request) { return SubmitRun(request, 1, nullptr).last; }
+
+UrbRunResult UsbipSession::SubmitRun(const UrbRequest& request, uint32_t count, uint32_t* moved) {
+    TransferResult last{Status::Success, 0, nullptr};
+    if (count == 0) {
+        return {0, last};
+    }
     if (broken_) {
-        return {Status::NoDevice, 0, ConnectionLost};
+        return {0, {Status::NoDevice, 0, ConnectionLost}};
     }
-    const uint32_t seqnum = nextSeqnum_++;
-    usbip::SubmitCommand command;
-    FillHeader(command.header, usbip::CmdSubmit, seqnum, request);
-    command.bufferLength.Set(request.length);
-    command.setup = request.setup;
-    const auto encoded = usbip::Encode(command);
-    std::vector<uint8_t> message(encoded.begin(), encoded.end());
-    if (!request.in && request.length > 0) {
-        message.insert(message.end(), request.buffer, request.buffer + request.length);
+    Run run{request, count, WindowFor(request.length, count)};
+    if (outstanding_.size() < run.window) {
+        outstanding_.resize(run.window);
     }
-    if (!stream_.SendAll(message.data(), message.size())) {
-        return Break();
-    }
-    const Deadline deadline = DeadlineAfter(request.timeoutMs);
+    // Each URB's time-out counts from the end of the one before, as when
+    // they are submitted one at a time.
+    auto headSince = std::chrono::steady_clock::now();
     for (;;) {
+        // Replies leave in order; the first failure ends the run.
+        while (run.head < run.next && Slot(run, run.head).answered) {
+            const Outstanding& done = Slot(run, run.head);
+            if (done.outcome.status != Status::Success) {
+                if (!broken_) {
+                    TakeBackRest(run, run.head + 1);
+                }
+                return {run.head, done.outcome};
+            }
+            if (moved != nullptr) {
+                moved[run.head] = done.outcome.bytesMoved;
+            }
+            last = done.outcome;
+            ++run.head;
+            headSince = std::chrono::steady_clock::now();
+        }
+        if (run.head == count) {
+            return {count, last};
+        }
+        // Refilled in batches, so that a burst of submits goes out together.
+        if (run.next < count && run.next - run.head <= run.window / 2 && !SubmitMore(run)) {
+            return {run.head, Break()};
+        }
+        const Deadline deadline = request.timeoutMs == 0
+                                      ? Deadline::max()
+                                      : headSince + std::chrono::milliseconds(request.timeoutMs);
         const auto wait = stream_.WaitReadable(deadline);
-        if (wait == TcpStream::Wait::TimedOut) {
-            return TakeBack(seqnum, request);
-        }
         if (wait == TcpStream::Wait::Failed) {
-            return Break();
+            return {run.head, Break()};
         }
-        const Reply reply = ReadReply(seqnum, request, 0);
-        if (reply.kind == ReplyKind::Mine) {
-            return reply.outcome;
+        if (wait == TcpStream::Wait::TimedOut) {
+            TransferResult failure;
+            if (TakeBackHead(run, failure)) {
+                continue;   // it completed after all
+            }
+            if (!broken_) {
+                TakeBackRest(run, run.head + 1);
+            }
+            return {run.head, failure};
         }
-        if (reply.kind == ReplyKind::Broken) {
-            return Break();
+        if (!ReadReply(run)) {
+            return {run.head, Break()};
         }
     }
 }
 
-TransferResult UsbipSession::TakeBack(uint32_t seqnum, const UrbRequest& request) {
-    const uint32_t unlinkSeqnum = nextSeqnum_++;
+bool UsbipSession::SubmitMore(Run& run) {
+    const uint32_t end = std::min(run.count, run.head + run.window);
+    commands_.assign(end - run.next, usbip::SubmitCommand{});
+    parts_.clear();
+    for (size_t i = 0; run.next < end; ++i, ++run.next) {
+        Outstanding& urb = Slot(run, run.next);
+        urb = Outstanding{};
+        urb.index = run.next;
+        urb.seqnum = nextSeqnum_++;
+        usbip::SubmitCommand& command = commands_[i];
+        FillHeader(command.header, usbip::CmdSubmit, urb.seqnum, run.request);
+        command.bufferLength.Set(run.request.length);
+        command.setup = run.request.setup;
+        parts_.push_back({&command, sizeof command});
+        if (!run.request.in && run.request.length > 0) {
+            parts_.push_back({run.Buffer(urb.index), run.request.length});
+        }
+    }
+    return stream_.SendAll(parts_);
+}
+
+UsbipSession::Outstanding* UsbipSession::FindSubmitted(const Run& run, uint32_t seqnum) {
+    for (uint32_t index = run.head; index < run.next; ++index) {
+        Outstanding& urb = Slot(run, index);
+        if (urb.seqnum == seqnum && !urb.answered) {
+            return &urb;
+        }
+    }
+    return nullptr;
+}
+
+UsbipSession::Outstanding* UsbipSession::FindUnlinked(const Run& run, uint32_t unlinkSeqnum) {
+    for (uint32_t index = run.head; index < run.next; ++index) {
+        Outstanding& urb = Slot(run, index);
+        if (urb.unlinkSeqnum != 0 && urb.unlinkSeqnum == unlinkSeqnum) {
+            return &urb;
+        }
+    }
+    return nullptr;
+}
+
+bool UsbipSession::TakeBackHead(Run& run, TransferResult& failure) {
+    Outstanding& head = Slot(run, run.head);
+    head.unlinkSeqnum = nextSeqnum_++;
     usbip::UnlinkCommand command;
-    FillHeader(command.header, usbip::CmdUnlink, unlinkSeqnum, request);
-    command.unlinkSeqnum.Set(seqnum);
+    FillHeader(command.header, usbip::CmdUnlink, head.unlinkSeqnum, run.request);
+    command.unlinkSeqnum.Set(head.seqnum);
     const auto encoded = usbip::Encode(command);
     if (!stream_.SendAll(encoded.data(), encoded.size())) {
         Break();
-        return {Status::TimeOut, 0, ConnectionLost};
+        failure = {Status::TimeOut, 0, ConnectionLost};
+        return false;
     }
     const Deadline deadline = DeadlineAfter(UnlinkGraceMs);
-    for (;;) {
+    while (!head.answered && !head.unlinkAnswered) {
         if (stream_.WaitReadable(deadline) != TcpStream::Wait::Ready) {
             // A server that answers not even an unlink is as good as gone.
             Break();
-            return {Status::TimeOut, 0, UnlinkUnanswered};
+            failure = {Status::TimeOut, 0, UnlinkUnanswered};
+            return false;
         }
-        const Reply reply = ReadReply(seqnum, request, unlinkSeqnum);
-        switch (reply.kind) {
-        case ReplyKind::Mine:
-            // It completed while the unlink was on its way: the data is the player's
-            // answer and must not be lost. The unlink's own reply is skipped later.
-            return reply.outcome;
-        case ReplyKind::Unlinked:
-            if (reply.unlinkStatus == 0) {
-                abandoned_[seqnum] = request.in;
-            }
-            return {Status::TimeOut, 0, "ETIMEDOUT"};   // our time-out, the URB taken back
-        case ReplyKind::Broken:
+        if (!ReadReply(run)) {
             Break();
-            return {Status::TimeOut, 0, ConnectionLost};
-        case ReplyKind::Other: break;
+            failure = {Status::TimeOut, 0, ConnectionLost};
+            return false;
+        }
+    }
+    if (head.answered) {
+        // It completed while the unlink was on its way: the data is the
+        // player's answer and must not be lost. The unlink's own reply is
+        // skipped when it comes.
+        return true;
+    }
+    failure = {Status::TimeOut, 0, "ETIMEDOUT"};   // our time-out, the URB taken back
+    return false;
+}
+
+void UsbipSession::TakeBackRest(Run& run, uint32_t first) {
+    unlinks_.assign(run.next > first ? run.next - first : 0, usbip::UnlinkCommand{});
+    parts_.clear();
+    for (uint32_t index = first; index < run.next; ++index) {
+        Outstanding& urb = Slot(run, index);
+        if (urb.answered) {
+            continue;
+        }
+        urb.unlinkSeqnum = nextSeqnum_++;
+        usbip::UnlinkCommand& command = unlinks_[parts_.size()];
+        FillHeader(command.header, usbip::CmdUnlink, urb.unlinkSeqnum, run.request);
+        command.unlinkSeqnum.Set(urb.seqnum);
+        parts_.push_back({&command, sizeof command});
+    }
+    if (parts_.empty()) {
+        return;
+    }
+    if (!stream_.SendAll(parts_)) {
+        Break();
+        return;
+    }
+    const Deadline deadline = DeadlineAfter(UnlinkGraceMs);
+    for (;;) {
+        bool waiting = false;
+        for (uint32_t index = first; index < run.next && !waiting; ++index) {
+            const Outstanding& urb = Slot(run, index);
+            waiting = !urb.answered && !urb.unlinkAnswered;
+        }
+        if (!waiting) {
+            return;
+        }
+        if (stream_.WaitReadable(deadline) != TcpStream::Wait::Ready || !ReadReply(run)) {
+            Break();
+            return;
         }
     }
 }
 
-UsbipSession::Reply UsbipSession::ReadReply(uint32_t seqnum, const UrbRequest& request, uint32_t unlinkSeqnum) {
+bool UsbipSession::ReadReply(Run& run) {
     std::array<uint8_t, usbip::UrbMessageSize> bytes;
     if (!stream_.ReceiveExact(bytes.data(), bytes.size(), DeadlineAfter(MessageGraceMs))) {
-        return {};
+        return false;
     }
     const auto header = usbip::Decode<usbip::UrbHeader>(bytes.data());
     const uint32_t replySeqnum = header.seqnum.Get();
     if (header.command.Get() == usbip::RetUnlink) {
         const auto reply = usbip::Decode<usbip::UnlinkReply>(bytes.data());
-        if (unlinkSeqnum != 0 && replySeqnum == unlinkSeqnum) {
-            return {ReplyKind::Unlinked, {}, static_cast<int32_t>(reply.status.Get())};
+        if (Outstanding* urb = FindUnlinked(run, replySeqnum)) {
+            urb->unlinkAnswered = true;
+            if (reply.status.Get() == 0 && !urb->answered) {
+                // It had completed already; its reply may still be on its way.
+                abandoned_[urb->seqnum] = run.request.in;
+            }
         }
-        return {ReplyKind::Other, {}, 0};
+        return true;   // the reply to an unlink no longer waited for
     }
     if (header.command.Get() != usbip::RetSubmit) {
-        return {};
+        return false;
     }
     const auto reply = usbip::Decode<usbip::SubmitReply>(bytes.data());
     const uint32_t actual = reply.actualLength.Get();
     const auto status = static_cast<int32_t>(reply.status.Get());
-    if (replySeqnum == seqnum) {
-        if (request.in) {
-            if (actual > request.length) {
-                return {};
+    if (Outstanding* urb = FindSubmitted(run, replySeqnum)) {
+        if (run.request.in) {
+            if (actual > run.request.length) {
+                return false;
             }
-            if (actual > 0 && !stream_.ReceiveExact(request.buffer, actual, DeadlineAfter(MessageGraceMs))) {
-                return {};
+            if (actual > 0 && !stream_.ReceiveExact(run.Buffer(urb->index), actual, DeadlineAfter(MessageGraceMs))) {
+                return false;
             }
         }
         const Status outcome = StatusOf(status);
         if (outcome == Status::NoDevice) {
             broken_ = true;   // detached: the next scan imports afresh
         }
-        return {ReplyKind::Mine, {outcome, std::min(actual, request.length), ErrnoName(status)}, 0};
+        urb->answered = true;
+        urb->outcome = {outcome, std::min(actual, run.request.length), ErrnoName(status)};
+        abandoned_.erase(replySeqnum);
+        return true;
     }
     const auto stale = abandoned_.find(replySeqnum);
     if (stale == abandoned_.end()) {
-        return {};
+        return false;
     }
     if (stale->second && actual > 0) {
         if (actual > MaxStaleData) {
-            return {};
+            return false;
         }
         std::array<uint8_t, 4096> discarded;
         for (uint32_t left = actual; left > 0;) {
             const auto piece = std::min<uint32_t>(left, discarded.size());
             if (!stream_.ReceiveExact(discarded.data(), piece, DeadlineAfter(MessageGraceMs))) {
-                return {};
+                return false;
             }
             left -= piece;
         }
     }
     abandoned_.erase(stale);
-    return {ReplyKind::Other, {}, 0};
+    return true;
 }
 
 } // namespace platform::usb

@@ -108,6 +108,7 @@ void AddOptions(CLI::App& app, Options& options) {
 int main(int argc, char** argv) {
     CLI::App app{"Serve a simulated KVX512 player over USB/IP.\n"
                  "Point a program at it with KVX512_USB=usbip://127.0.0.1:PORT."};
+    app.set_version_flag("--version", "kvx512-sim " QRM284_VERSION);
     Options options;
     AddOptions(app, options);
     CLI11_PARSE(app, argc, argv);
@@ -119,6 +120,8 @@ int main(int argc, char** argv) {
     }
     const auto shared = std::make_shared<kvx512sim::Player>(productId);
     kvx512sim::Player& player = *shared;
+    // The transcript is what --verbose prints; without it nothing is recorded.
+    player.RecordTranscript(options.server.verbose);
     auto identification = player.GetIdentification();
     identification.identity = options.identity;
     identification.version = options.firmwareVersion;

@@ -53,6 +53,9 @@ UsbDevice::UsbDevice(PlayerSource player, std::FILE* verboseOut, bool keepTransc
     : player_(std::move(player)), verboseOut_(verboseOut), keepTranscript_(keepTranscript) {}
 
 void UsbDevice::DrainTranscript() {
+    if (verboseOut_ == nullptr && keepTranscript_) {
+        return;
+    }
     const std::shared_ptr<Player> held = player_();
     Player& player = *held;
     if (verboseOut_ != nullptr) {
@@ -75,11 +78,11 @@ void UsbDevice::DrainTranscript() {
     }
 }
 
-UrbResult UsbDevice::Control(const std::array<uint8_t, 8>& setup, const std::vector<uint8_t>& outData,
+UrbResult UsbDevice::Control(const std::array<uint8_t, 8>& setup, uint8_t* outData, uint32_t outLength,
                              uint32_t inLength) {
     const uint8_t type = (setup[0] >> 5) & 0x03;
     UrbResult result = type == 0 ? Standard(setup, inLength)
-                       : type == 2 ? Vendor(setup, outData, inLength)
+                       : type == 2 ? Vendor(setup, outData, outLength, inLength)
                                    : Stalled();
     DrainTranscript();
     return result;
@@ -136,7 +139,7 @@ UrbResult UsbDevice::Standard(const std::array<uint8_t, 8>& setup, uint32_t inLe
     }
 }
 
-UrbResult UsbDevice::Vendor(const std::array<uint8_t, 8>& setup, const std::vector<uint8_t>& outData,
+UrbResult UsbDevice::Vendor(const std::array<uint8_t, 8>& setup, uint8_t* outData, uint32_t outLength,
                             uint32_t inLength) {
     const uint16_t count = Word(setup, 2);
     if (setup[0] == 0x40 && setup[1] == TestRequestWithholdReplies) {
@@ -151,7 +154,8 @@ UrbResult UsbDevice::Vendor(const std::array<uint8_t, 8>& setup, const std::vect
     request.pipe = PipeControl;
     request.setup = setup;
     const bool in = (setup[0] & 0x80) != 0;
-    std::vector<uint8_t> buffer = in ? std::vector<uint8_t>(std::min<uint32_t>(Word(setup, 6), inLength)) : outData;
+    std::vector<uint8_t> buffer = in ? std::vector<uint8_t>(std::min<uint32_t>(Word(setup, 6), inLength))
+                                     : std::vector<uint8_t>(outData, outData + outLength);
     request.data = buffer.empty() ? nullptr : buffer.data();
     request.length = static_cast<uint32_t>(buffer.size());
     UrbResult result = PlayerTransfer(request, in);
@@ -170,21 +174,24 @@ UrbResult UsbDevice::PlayerTransfer(UsbRequest request, bool in) {
     return {UrbStatus(response.status), response.status == UsbStatus::Success ? response.actual : 0, {}};
 }
 
-UrbResult UsbDevice::BulkOut(uint32_t endpoint, std::vector<uint8_t>& data) {
+UrbResult UsbDevice::BulkOut(uint32_t endpoint, uint8_t* data, uint32_t length) {
     UsbRequest request;
     request.pipe = endpoint;
-    request.data = data.empty() ? nullptr : data.data();
-    request.length = static_cast<uint32_t>(data.size());
+    request.data = length > 0 ? data : nullptr;
+    request.length = length;
     UrbResult result = PlayerTransfer(request, false);
     DrainTranscript();
     return result;
 }
 
-std::optional<UrbResult> UsbDevice::TryBulkIn(uint32_t endpoint, uint32_t length) {
-    std::vector<uint8_t> buffer(length);
+std::optional<std::chrono::steady_clock::time_point> UsbDevice::BulkInDueAt(uint32_t endpoint) {
+    return player_()->InDueAt(0x80 | endpoint);
+}
+
+std::optional<UrbResult> UsbDevice::BulkIn(uint32_t endpoint, uint8_t* buffer, uint32_t length) {
     UsbRequest request;
     request.pipe = 0x80 | endpoint;
-    request.data = buffer.empty() ? nullptr : buffer.data();
+    request.data = length > 0 ? buffer : nullptr;
     request.length = length;
     request.in = true;
     request.wait = false;
@@ -195,9 +202,7 @@ std::optional<UrbResult> UsbDevice::TryBulkIn(uint32_t endpoint, uint32_t length
     DrainTranscript();
     UrbResult result{UrbStatus(response.status), 0, {}};
     if (response.status == UsbStatus::Success) {
-        buffer.resize(std::min<size_t>(response.actual, buffer.size()));
-        result.actual = static_cast<uint32_t>(buffer.size());
-        result.inData = std::move(buffer);
+        result.actual = std::min(response.actual, length);
     }
     return result;
 }

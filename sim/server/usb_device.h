@@ -5,6 +5,7 @@
 #include "sim/player.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -18,6 +19,9 @@ namespace kvx512sim::server {
 // sees them. wValue is the count.
 inline constexpr uint8_t TestRequestWithholdReplies = 0xF0;   // the next wValue replies are dropped
 inline constexpr uint8_t TestRequestFailTransfers = 0xF1;     // the next wValue transfers fail
+// bmRequestType 0xC0, answered by the server itself: how many bulk IN
+// requests it holds for the connection, 2 bytes little-endian.
+inline constexpr uint8_t TestRequestPendingCount = 0xF3;
 
 // Linux error numbers as USB/IP carries them in a reply's status.
 inline constexpr int32_t UrbOk = 0;
@@ -40,24 +44,29 @@ using PlayerSource = std::function<std::shared_ptr<Player>()>;
 class UsbDevice {
 public:
     // verboseOut: where the player's transcript is printed as it grows; null for
-    // silence. Unless keepTranscript, the transcript is dropped once printed,
-    // so that a server running for hours does not grow without end.
+    // silence (the player records one only if asked to). Unless
+    // keepTranscript, the transcript is dropped once printed, so that a
+    // server running for hours does not grow without end.
     UsbDevice(PlayerSource player, std::FILE* verboseOut, bool keepTranscript = false);
 
     std::shared_ptr<Player> GetPlayer() { return player_(); }
 
-    // A control transfer on endpoint 0; outData is the data stage of an OUT request,
-    // inLength the room the host gave an IN request.
-    UrbResult Control(const std::array<uint8_t, 8>& setup, const std::vector<uint8_t>& outData,
+    // A control transfer on endpoint 0; outData/outLength is the data stage
+    // of an OUT request, inLength the room the host gave an IN request.
+    UrbResult Control(const std::array<uint8_t, 8>& setup, uint8_t* outData, uint32_t outLength,
                       uint32_t inLength);
-    UrbResult BulkOut(uint32_t endpoint, std::vector<uint8_t>& data);
-    // Null while the player has nothing to send on that endpoint.
-    std::optional<UrbResult> TryBulkIn(uint32_t endpoint, uint32_t length);
+    // The data is the caller's and only read.
+    UrbResult BulkOut(uint32_t endpoint, uint8_t* data, uint32_t length);
+    // When a bulk IN request on the endpoint would be answered (see
+    // Player::InDueAt): empty while the player has nothing to send.
+    std::optional<std::chrono::steady_clock::time_point> BulkInDueAt(uint32_t endpoint);
+    // The player's answer straight into `buffer` (actual bytes there; inData
+    // stays empty); null while it has nothing to send on that endpoint.
+    std::optional<UrbResult> BulkIn(uint32_t endpoint, uint8_t* buffer, uint32_t length);
 
 private:
     UrbResult Standard(const std::array<uint8_t, 8>& setup, uint32_t inLength);
-    UrbResult Vendor(const std::array<uint8_t, 8>& setup, const std::vector<uint8_t>& outData,
-                     uint32_t inLength);
+    UrbResult Vendor(const std::array<uint8_t, 8>& setup, uint8_t* outData, uint32_t outLength, uint32_t inLength);
     UrbResult PlayerTransfer(UsbRequest request, bool in);
     void DrainTranscript();
 

@@ -18,11 +18,11 @@ namespace {
 
 constexpr size_t MaxConnections = 16;
 constexpr uint32_t MaxUrbLength = 16u << 20;   // far above any transfer the player takes
-constexpr size_t MaxPendingIn = 64;
+// A host queues requests (64 blocks of a 32 KiB read at once, say); this
+// only bounds a host that never stops.
+constexpr size_t MaxPendingIn = 1024;
 constexpr size_t ReceiveChunk = 64 * 1024;
-// While IN requests wait for data, the player is asked again this often.
-constexpr int PendingPollMs = 5;
-constexpr int ReplugPollMs = 50;
+constexpr auto ReplugPoll = std::chrono::milliseconds(50);
 
 constexpr uint32_t ImportFailed = 1;
 
@@ -78,21 +78,41 @@ bool UsbipServer::Listen(std::string& error) {
     return true;
 }
 
+std::optional<std::chrono::steady_clock::time_point> UsbipServer::NextWake() {
+    // Pending requests are looked at again only when the player says one is
+    // due: a read that waits for a withheld reply costs nothing meanwhile.
+    std::optional<std::chrono::steady_clock::time_point> wake;
+    for (const auto& connection : connections_) {
+        if (connection->closing || connection->pending.empty()) {
+            continue;
+        }
+        if (const auto due = device_.BulkInDueAt(connection->pending.front().endpoint)) {
+            wake = wake ? std::min(*wake, *due) : *due;
+        }
+    }
+    if (seenDetached_ && options_.reattachMs > 0) {
+        const auto replug = std::chrono::steady_clock::now() + ReplugPoll;
+        wake = wake ? std::min(*wake, replug) : replug;
+    }
+    return wake;
+}
+
 void UsbipServer::Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t& waitMask) {
     std::vector<pollfd> fds;
     while (stopFlag == 0) {
         fds.clear();
         fds.push_back({listenFd_, POLLIN, 0});
-        bool anyPending = false;
         for (const auto& connection : connections_) {
             fds.push_back({connection->fd, POLLIN, 0});
-            anyPending = anyPending || !connection->pending.empty();
         }
-        const timespec pendingWait{0, PendingPollMs * 1000000L};
-        const timespec replugWait{0, ReplugPollMs * 1000000L};
-        const bool replugDue = seenDetached_ && options_.reattachMs > 0;
-        const timespec* wait = anyPending ? &pendingWait : replugDue ? &replugWait : nullptr;
-        const int ready = ::ppoll(fds.data(), fds.size(), wait, &waitMask);
+        timespec wait{};
+        const auto wake = NextWake();
+        if (wake) {
+            const auto rest = std::max(std::chrono::nanoseconds(0), *wake - std::chrono::steady_clock::now());
+            wait.tv_sec = static_cast<time_t>(rest.count() / 1000000000);
+            wait.tv_nsec = static_cast<long>(rest.count() % 1000000000);
+        }
+        const int ready = ::ppoll(fds.data(), fds.size(), wake ? &wait : nullptr, &waitMask);
         if (ready < 0 && errno != EINTR) {
             break;
         }
@@ -112,6 +132,7 @@ void UsbipServer::Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t
             if (!connection->closing) {
                 ServePending(*connection);
             }
+            Flush(*connection);
         }
         ReattachWhenDue();
         for (auto& connection : connections_) {
@@ -169,8 +190,19 @@ void UsbipServer::Accept() {
 }
 
 void UsbipServer::Receive(Connection& connection) {
-    uint8_t chunk[ReceiveChunk];
-    const ssize_t count = ::recv(connection.fd, chunk, sizeof chunk, MSG_DONTWAIT);
+    // What is left of a message moves to the front; the buffer grows only
+    // for a message larger than any before.
+    if (connection.consumed > 0) {
+        std::memmove(connection.input.data(), connection.input.data() + connection.consumed,
+                     connection.filled - connection.consumed);
+        connection.filled -= connection.consumed;
+        connection.consumed = 0;
+    }
+    if (connection.input.size() < connection.filled + ReceiveChunk) {
+        connection.input.resize(connection.filled + ReceiveChunk);
+    }
+    const ssize_t count = ::recv(connection.fd, connection.input.data() + connection.filled,
+                                 connection.input.size() - connection.filled, MSG_DONTWAIT);
     if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
         return;
     }
@@ -178,7 +210,7 @@ void UsbipServer::Receive(Connection& connection) {
         connection.closing = true;
         return;
     }
-    connection.input.insert(connection.input.end(), chunk, chunk + count);
+    connection.filled += static_cast<size_t>(count);
     if (!Process(connection)) {
         Log("connection %d: protocol error, closed\n", connection.fd);
         connection.closing = true;
@@ -193,7 +225,7 @@ bool UsbipServer::Process(Connection& connection) {
         if (step == 0) {
             break;   // waiting for more bytes
         }
-        connection.input.erase(connection.input.begin(), connection.input.begin() + static_cast<std::ptrdiff_t>(step));
+        connection.consumed += step;
     }
     return ok;
 }
@@ -216,8 +248,9 @@ ExportedDevice UsbipServer::Exported() const {
 }
 
 bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
-    const auto& input = connection.input;
-    if (input.size() < OpHeaderSize) {
+    const uint8_t* input = connection.input.data() + connection.consumed;
+    const size_t received = connection.filled - connection.consumed;
+    if (received < OpHeaderSize) {
         return true;
     }
     const uint16_t version = Load16(&input[0]);
@@ -243,7 +276,7 @@ bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
         return true;
     }
     if (code == OpReqImport) {
-        if (input.size() < OpHeaderSize + BusIdSize) {
+        if (received < OpHeaderSize + BusIdSize) {
             return true;
         }
         used = OpHeaderSize + BusIdSize;
@@ -268,11 +301,12 @@ bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
 }
 
 bool UsbipServer::ProcessUrb(Connection& connection, size_t& used) {
-    const auto& input = connection.input;
-    if (input.size() < UrbHeaderSize) {
+    uint8_t* input = connection.input.data() + connection.consumed;
+    const size_t available = connection.filled - connection.consumed;
+    if (available < UrbHeaderSize) {
         return true;
     }
-    const UrbCommand command = ReadUrbCommand(input.data());
+    const UrbCommand command = ReadUrbCommand(input);
     if (command.command == CmdUnlink) {
         used = UrbHeaderSize;
         const auto found = std::find_if(connection.pending.begin(), connection.pending.end(),
@@ -295,21 +329,31 @@ bool UsbipServer::ProcessUrb(Connection& connection, size_t& used) {
     }
     const bool out = command.direction == DirectionOut;
     const size_t needed = UrbHeaderSize + (out ? command.bufferLength : 0);
-    if (input.size() < needed) {
+    if (available < needed) {
         return true;
     }
     used = needed;
-    std::vector<uint8_t> outData(input.begin() + UrbHeaderSize, input.begin() + static_cast<std::ptrdiff_t>(needed));
+    // OUT data is handed on where it was received, never copied here.
+    uint8_t* outData = input + UrbHeaderSize;
+    const uint32_t outLength = out ? command.bufferLength : 0;
     const uint32_t endpoint = command.endpoint & 0x0F;
     if (endpoint == 0) {
-        const UrbResult result = device_.Control(command.setup, outData, out ? 0 : command.bufferLength);
+        if (command.setup[0] == 0xC0 && command.setup[1] == TestRequestPendingCount) {
+            const auto count = static_cast<uint16_t>(std::min<size_t>(connection.pending.size(), 0xFFFF));
+            std::vector<uint8_t> answer{static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8)};
+            answer.resize(std::min<size_t>(answer.size(), command.bufferLength));
+            const auto actual = static_cast<uint32_t>(answer.size());
+            Send(connection, RetSubmitRecord(command.seqnum, UrbOk, answer, actual));
+            return true;
+        }
+        const UrbResult result = device_.Control(command.setup, outData, outLength, out ? 0 : command.bufferLength);
         if (result.status == UrbNoDevice) {
             NoteDetached();
         }
         Send(connection, RetSubmitRecord(command.seqnum, result.status, result.inData,
                                          out && result.status == UrbOk ? command.bufferLength : result.actual));
     } else if (out) {
-        const UrbResult result = device_.BulkOut(endpoint, outData);
+        const UrbResult result = device_.BulkOut(endpoint, outData, outLength);
         if (result.status == UrbNoDevice) {
             NoteDetached();
         }
@@ -325,34 +369,64 @@ bool UsbipServer::ProcessUrb(Connection& connection, size_t& used) {
 }
 
 void UsbipServer::ServePending(Connection& connection) {
-    // In order: a later request never overtakes an earlier one.
+    // In order: a later request never overtakes an earlier one. The player is
+    // asked only once the first is due, and answers straight into the output.
     while (!connection.pending.empty() && !connection.closing) {
         const PendingIn in = connection.pending.front();
-        auto result = device_.TryBulkIn(in.endpoint, in.length);
+        const auto due = device_.BulkInDueAt(in.endpoint);
+        if (!due || *due > std::chrono::steady_clock::now()) {
+            return;
+        }
+        const size_t start = connection.outFilled;
+        uint8_t* reply = GrowOutput(connection, UrbHeaderSize + in.length);
+        const auto result = device_.BulkIn(in.endpoint, reply + UrbHeaderSize, in.length);
         if (!result) {
+            connection.outFilled = start;
             return;
         }
         connection.pending.pop_front();
         if (result->status == UrbNoDevice) {
+            // Unplugged: the connection ends without this answer, as others do.
+            connection.outFilled = start;
             NoteDetached();
+            return;
         }
-        Send(connection, RetSubmitRecord(in.seqnum, result->status, result->inData, result->actual));
+        FillRetSubmitHeader(reply, in.seqnum, result->status, result->actual);
+        connection.outFilled = start + UrbHeaderSize + (result->status == UrbOk ? result->actual : 0);
     }
 }
 
+uint8_t* UsbipServer::GrowOutput(Connection& connection, size_t size) {
+    if (connection.output.size() < connection.outFilled + size) {
+        connection.output.resize(connection.outFilled + size);
+    }
+    uint8_t* at = connection.output.data() + connection.outFilled;
+    connection.outFilled += size;
+    return at;
+}
+
 void UsbipServer::Send(Connection& connection, const std::vector<uint8_t>& bytes) {
+    if (connection.closing) {
+        return;
+    }
+    std::memcpy(GrowOutput(connection, bytes.size()), bytes.data(), bytes.size());
+}
+
+void UsbipServer::Flush(Connection& connection) {
     size_t sent = 0;
-    while (sent < bytes.size() && !connection.closing) {
-        const ssize_t count = ::send(connection.fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    while (sent < connection.outFilled && connection.fd >= 0) {
+        const ssize_t count =
+            ::send(connection.fd, connection.output.data() + sent, connection.outFilled - sent, MSG_NOSIGNAL);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count <= 0) {
             connection.closing = true;
-            return;
+            break;
         }
         sent += static_cast<size_t>(count);
     }
+    connection.outFilled = 0;
 }
 
 void UsbipServer::Close(Connection& connection) {

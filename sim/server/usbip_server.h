@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,15 @@ private:
         int fd = -1;
         bool imported = false;
         bool closing = false;
+        // Received bytes: [consumed, filled) not yet handled. The buffer keeps
+        // its size, so receiving allocates nothing once it has grown.
         std::vector<uint8_t> input;
+        size_t consumed = 0;
+        size_t filled = 0;
+        // Replies not yet sent, [0, outFilled): everything a burst of requests
+        // gets back goes out in one send.
+        std::vector<uint8_t> output;
+        size_t outFilled = 0;
         std::deque<PendingIn> pending;
     };
 
@@ -64,8 +73,15 @@ private:
     bool ProcessOperation(Connection& connection, size_t& used);
     bool ProcessUrb(Connection& connection, size_t& used);
     void ServePending(Connection& connection);
+    // Room for `size` more bytes of output; where they go.
+    uint8_t* GrowOutput(Connection& connection, size_t size);
+    // Queues the bytes for the connection; dropped once it is closing.
     void Send(Connection& connection, const std::vector<uint8_t>& bytes);
+    void Flush(Connection& connection);
     void Close(Connection& connection);
+    // When the server must look again without a request: the first pending
+    // request due, or a detached player's return. Null: wait for the sockets.
+    std::optional<std::chrono::steady_clock::time_point> NextWake();
     // The player was found detached: the imported connection ends, and the
     // player comes back after the option's time (if any).
     void NoteDetached();

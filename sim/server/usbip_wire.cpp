@@ -76,14 +76,19 @@ std::vector<uint8_t> DeviceRecord(const ExportedDevice& device, bool withInterfa
     return bytes;
 }
 
+void FillRetSubmitHeader(uint8_t* header, uint32_t seqnum, int32_t status, uint32_t actualLength) {
+    std::fill_n(header, UrbHeaderSize, uint8_t{0});
+    Store32(&header[0], RetSubmit);
+    Store32(&header[4], seqnum);
+    // devid, direction and endpoint stay 0 in replies.
+    Store32(&header[20], static_cast<uint32_t>(status));
+    Store32(&header[24], actualLength);
+}
+
 std::vector<uint8_t> RetSubmitRecord(uint32_t seqnum, int32_t status, const std::vector<uint8_t>& inData,
                                      uint32_t actualLength) {
     std::vector<uint8_t> bytes(UrbHeaderSize + inData.size(), 0);
-    Store32(&bytes[0], RetSubmit);
-    Store32(&bytes[4], seqnum);
-    // devid, direction and endpoint stay 0 in replies.
-    Store32(&bytes[20], static_cast<uint32_t>(status));
-    Store32(&bytes[24], actualLength);
+    FillRetSubmitHeader(bytes.data(), seqnum, status, actualLength);
     std::copy(inData.begin(), inData.end(), bytes.begin() + UrbHeaderSize);
     return bytes;
 }

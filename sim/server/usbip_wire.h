@@ -84,5 +84,7 @@ std::vector<uint8_t> DeviceRecord(const ExportedDevice& device, bool withInterfa
 std::vector<uint8_t> RetSubmitRecord(uint32_t seqnum, int32_t status, const std::vector<uint8_t>& inData,
                                      uint32_t actualLength);
 std::vector<uint8_t> RetUnlinkRecord(uint32_t seqnum, int32_t status);
+// The 48-byte RET_SUBMIT header in place, for an IN reply whose data follows it.
+void FillRetSubmitHeader(uint8_t* header, uint32_t seqnum, int32_t status, uint32_t actualLength);
 
 } // namespace kvx512sim::server

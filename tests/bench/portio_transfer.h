@@ -1,11 +1,15 @@
-// The 64 MiB file the transfer benchmarks move through libportio.so, and the
-// upload and download loops, in pieces of 32,768 bytes as manager programs use.
+// The 64 MiB file the transfer benchmarks move through libportio.so, the
+// upload and download loops in pieces of 32,768 bytes as manager programs
+// use, and the memcpy of the same bytes every figure is compared with.
 #pragma once
 
 #include "portio.h"
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace bench {
@@ -24,10 +28,11 @@ inline const std::vector<uint8_t>& FileData() {
     return data;
 }
 
-inline bool Upload() {
+// The file under that long name (and 8-byte base name) in the top folder.
+inline bool Upload(const char* longName = "benchmark.bin", const char* baseName = "BENCHM~1") {
     FileRecord record{};
-    std::strcpy(record.longName, "benchmark.bin");
-    std::strcpy(record.baseName, "BENCHM~1");
+    std::strcpy(record.longName, longName);
+    std::strcpy(record.baseName, baseName);
     std::strcpy(record.extension, "BIN");
     record.attribute = 0x20;
     record.size = FileSize;
@@ -42,6 +47,12 @@ inline bool Upload() {
     return dll_fn_Close_Writefile() == 0;
 }
 
+// A refresh of the top folder, as a manager program makes before reading.
+inline bool Refresh() {
+    auto image = std::make_unique<StorageImage>();
+    return dll_fn_refresh_device(image.get(), 0) == 0;
+}
+
 // Reads the first file of the listing whole into `buffer`, a piece at a time.
 inline bool Download(std::vector<uint8_t>& buffer) {
     buffer.resize(Piece);
@@ -52,6 +63,17 @@ inline bool Download(std::vector<uint8_t>& buffer) {
     }
     dll_fn_Close_Readfile();
     return ok;
+}
+
+// The yardstick: the same 64 MiB copied once in memory.
+inline void Memcpy64MiB(benchmark::State& state) {
+    const auto& data = FileData();
+    std::vector<uint8_t> copy(FileSize);
+    for (auto _ : state) {
+        std::memcpy(copy.data(), data.data(), FileSize);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * FileSize);
 }
 
 } // namespace bench

@@ -1,4 +1,5 @@
-// A fresh simulated player on the in-process bus for every test.
+// A fresh simulated player on the in-process bus for every test, recording
+// its transcript.
 #pragma once
 
 #include "sim/bus.h"
@@ -15,6 +16,7 @@ class SimPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         kvx512sim::Bus::Instance().Reset();
+        kvx512sim::Bus::Instance().RecordTranscripts(true);
     }
 
     kvx512sim::Bus& Bus() { return kvx512sim::Bus::Instance(); }

@@ -13,6 +13,7 @@ class UpdateCommand : public ::testing::Test {
 protected:
     void SetUp() override {
         kvx512sim::Bus::Instance().Reset();
+        kvx512sim::Bus::Instance().RecordTranscripts(true);
         platform::SetClockHooks({[](uint32_t) {}, {}});
     }
     void TearDown() override {

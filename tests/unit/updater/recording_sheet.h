@@ -222,6 +222,7 @@ class UpdaterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         kvx512sim::Bus::Instance().Reset();
+        kvx512sim::Bus::Instance().RecordTranscripts(true);
         updater::ResetWizardState();
         updater::CloseEngineLink();
         updater::SetLinkTimeouts(300000, 100000);
