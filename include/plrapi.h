@@ -24,6 +24,17 @@
  *   13  a position lies outside the cached listing (PlrGetFIleInfo,
  *       PlrDeleteByindex, PlrSortByIndex); nothing was sent or changed
  *   14  file information was asked for a storage other than the cached one
+ *   15  an upload's name cannot be used: no CPDFileInfo, an empty name, or a
+ *       name (with '.' and extension) of more than 194 bytes or 181
+ *       characters, more than the player's directory entries hold; nothing
+ *       was sent
+ *   16  an upload's size, with what the player adds (the title trailer, the
+ *       voice block marks), does not fit in 32 bits; nothing was sent
+ *   17  a voice upload (extension ADP) is not a WAV file of the recorder's
+ *       form: below its 48-byte header, or a first block that does not start
+ *       with an IMA ADPCM, mono, 8,000 Hz header of 256-byte blocks whose
+ *       data begins at byte 48; the file is cancelled, nothing stays on the
+ *       player
  *   34  a format failed (PlrFormat with a window: 34 plus its mode)
  *   35  a font download or font write failed
  *
@@ -179,12 +190,34 @@ public:
      * PlrWriteFileBlock as often as needed, PlrCloseFile. `info` is the
      * caller's object, of a class derived from CPDFileInfo whose getters
      * describe the PC file (name without extension, extension, attribute,
-     * size); it is read during the call only. PlrWriteFileBlock reads
-     * `length` bytes of the caller's `data` during the call; every block but
-     * the last is a whole multiple of 32,768 bytes. PlrCloseFile sends what is
-     * held, ends the file and refreshes the cached listing, or cancels the
-     * file when fewer bytes came than announced. These four arrive with the
-     * transfer operations and are not yet in the library. */
+     * size); it is read during the call only.
+     *
+     * PlrWriteFileStart chooses the storage (code 1 when the player is
+     * absent). PlrWriteFileInfo gives the file an upper-case 8.3 name
+     * (numbered ~2, ~3 ... when a shortened name is taken in the cached
+     * listing) and opens it on the player with the size the player will
+     * hold: the 8.3 extension MP3, WMA or MPE adds the 2,080-byte title
+     * trailer, ADP (a voice recording, see code 17) is repacked into the
+     * player's 260-byte blocks and gets the trailer too. Code 12 when the
+     * cached listing is full or the player has no room, 11 when the player
+     * refuses otherwise, 15 and 16 before anything is sent.
+     *
+     * PlrWriteFileBlock reads `length` bytes of the caller's `data` during
+     * the call; every block but the last is a whole multiple of 32,768 bytes
+     * (voice files: any sizes). Code 11 when a write fails. A length of 0, no
+     * data, or no file open gives 0 without a code.
+     *
+     * PlrCloseFile sends what is held and the title trailer (a picture of the
+     * ID3v1 title and artist of an MP3, the title and author of a WMA file,
+     * else the file name, drawn in the bold default sans-serif face that
+     * fontconfig chooses, or in the face KVX512_TITLE_FONT names: a font
+     * file's path or a fontconfig pattern such as "WenQuanYi Micro Hei"),
+     * ends the file and lists the storage again into the cached listing, in
+     * the form PlrGetStorageInfo gives it (code 11 when a write or that
+     * listing fails, 12 when the listing holds more than 256 entries: the
+     * first 256 are cached). When fewer bytes came than announced it cancels
+     * the file instead, leaving nothing on the player and the listing as it
+     * was, and returns 1; so it does with no file open. */
     long PlrWriteFileStart(int storage);
     long PlrWriteFileInfo(CPDFileInfo* info);
     long PlrWriteFileBlock(unsigned char* data, long length);
@@ -197,13 +230,26 @@ public:
 
     /* Download, in this order: PlrGetStorageInfo (the file is found in the
      * cached listing), PlrReadFileStart, PlrReadFileInfo, PlrReadFileBlock
-     * until the entry's size has been asked for, PlrCloseReadFile. `info` is
-     * the caller's object naming the wanted file through GetFileName and
-     * GetFileExt; it is read during the call only. PlrReadFileBlock fills the
-     * caller's `buffer` with `*length` bytes; for a voice file it sets
-     * `*length` to the bytes placed, and the buffer must hold `*length` + 256
-     * bytes (+ 48 on the first call for the WAV header). These four arrive
-     * with the transfer operations and are not yet in the library. */
+     * until the entry's size has been asked for, PlrCloseReadFile.
+     *
+     * PlrReadFileInfo finds the file whose name and extension (`info`'s
+     * GetFileName and GetFileExt, read during the call) are those of a file
+     * (not a folder) in the cached listing and opens it: 0 without a code
+     * when there is none, code 10 when the player cannot open it.
+     *
+     * PlrReadFileBlock fills the caller's `buffer` with the next `*length`
+     * bytes, in pieces of any size (32,768, GetMultiBlockSize, is the
+     * fastest). Music files come back without their title trailer. A voice
+     * file (extension ADP) comes back as a WAV file: `*length` is set to the
+     * bytes placed, and the buffer must hold `*length` + 256 bytes (+ 48 on
+     * the first call, for the WAV header). A request beyond the file's end
+     * places only the bytes left and sets `*length` to their count. The call
+     * that reaches the end closes the file on the player; after it, and with
+     * no file open, the call gives 0 without a code. Code 10 when a read
+     * fails (the file is then closed).
+     *
+     * PlrCloseReadFile ends the download, cancelling it on the player when it
+     * stopped before the end; it returns 1. */
     long PlrReadFileStart(int storage);
     long PlrReadFileInfo(CPDFileInfo* info);
     long PlrReadFileBlock(unsigned char* buffer, long* length, long unused);
