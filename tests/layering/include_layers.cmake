@@ -16,6 +16,7 @@ set(layers
   "updater/resources|"
   "updater/engine|wire/ usblink/ platform/ updater/resources/"
   "updater/wizard|wire/ usblink/ platform/ updater/resources/ updater/engine/"
+  "updater/window|platform/ updater/resources/ updater/engine/ updater/wizard/"
   "tools/qrm284|portio.h platform/ updater/engine/ updater/wizard/ updater/resources/"
 )
 

@@ -1,0 +1,22 @@
+// Page 1 (template 133): the welcome text and a notice at the bottom.
+#pragma once
+
+#include "updater/window/template_page.h"
+
+namespace updater::window {
+
+// The one-line notice at the foot of page 1.
+inline constexpr const char* IntroNotice = "Keep the player connected until the update has finished.";
+
+class CIntro final : public TemplatePage {
+public:
+    explicit CIntro(IntroTexts& texts);
+
+private:
+    void DoDataExchange(bool saveAndValidate) override;
+
+    IntroTexts& texts_;
+    QLabel* text_;
+};
+
+} // namespace updater::window
