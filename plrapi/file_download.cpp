@@ -118,14 +118,9 @@ bool Fetch(uint8_t* target, size_t size) {
 } // namespace
 
 long CDeviceAPI::PlrReadFileStart(int storage) {
-    plrapi::DeviceState* state = plrapi::OpenState();
-    if (state == nullptr) {
+    if (plrapi::StartTransfer(storage) == nullptr) {
         return 0;
     }
-    if (dll_fn_FindDeivce() != 0) {
-        return plrapi::Fail(LastError::Unavailable);
-    }
-    state->storageIndex = storage;
     Download().open = false;
     Download().bytesRead = 0;
     return 1;

@@ -90,14 +90,9 @@ bool SendTailWithTrailer(const FileRecord& current) {
 } // namespace
 
 long CDeviceAPI::PlrWriteFileStart(int storage) {
-    plrapi::DeviceState* state = plrapi::OpenState();
-    if (state == nullptr) {
+    if (plrapi::StartTransfer(storage) == nullptr) {
         return 0;
     }
-    if (dll_fn_FindDeivce() != 0) {
-        return plrapi::Fail(LastError::Unavailable);
-    }
-    state->storageIndex = storage;
     Upload().open = false;
     Upload().bytesWritten = 0;
     return 1;

@@ -1,5 +1,7 @@
 #include "plrapi/process_state.h"
 
+#include "portio.h"
+
 namespace plrapi {
 
 namespace {
@@ -23,6 +25,19 @@ DeviceState* OpenState() {
         return nullptr;
     }
     return process.state;
+}
+
+DeviceState* StartTransfer(int storage) {
+    DeviceState* state = OpenState();
+    if (state == nullptr) {
+        return nullptr;
+    }
+    if (dll_fn_FindDeivce() != 0) {
+        Fail(LastError::Unavailable);
+        return nullptr;
+    }
+    state->storageIndex = storage;
+    return state;
 }
 
 } // namespace plrapi

@@ -30,4 +30,9 @@ long Fail(int32_t code);
 // The state of an open API, or null after recording code 1.
 DeviceState* OpenState();
 
+// The common start of an upload or a download: the API open and the player
+// present (else code 1), then `storage` becomes the transfer's storage.
+// The state, or null.
+DeviceState* StartTransfer(int storage);
+
 } // namespace plrapi
