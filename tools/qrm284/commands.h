@@ -5,8 +5,11 @@
 
 namespace qrm284 {
 
-// Exit status of a failed command; the message has gone to stderr.
-inline constexpr int ExitFailure = 1;
+// Exit statuses every command keeps; the message has gone to stderr.
+inline constexpr int ExitFailure = 1;    // the operation failed
+inline constexpr int ExitUsage = 2;      // the command line cannot be used
+inline constexpr int ExitNoPlayer = 3;   // no player answered
+inline constexpr int ExitRefused = 4;    // the player refused the operation
 
 // Prints one sentence for a person and gives the failure exit status.
 int Fail(const char* sentence);
@@ -14,5 +17,10 @@ int Fail(const char* sentence);
 void AddInfoCommand(CLI::App& app, int& exitStatus);
 void AddLsCommand(CLI::App& app, int& exitStatus);
 void AddUpdateCommand(CLI::App& app, int& exitStatus);
+void AddPutCommand(CLI::App& app, int& exitStatus);
+void AddGetCommand(CLI::App& app, int& exitStatus);
+void AddRmCommand(CLI::App& app, int& exitStatus);
+void AddOrderCommand(CLI::App& app, int& exitStatus);
+void AddFolderCommands(CLI::App& app, int& exitStatus);
 
 } // namespace qrm284

@@ -10,6 +10,17 @@ int main(int argc, char** argv) {
     qrm284::AddInfoCommand(app, exitStatus);
     qrm284::AddLsCommand(app, exitStatus);
     qrm284::AddUpdateCommand(app, exitStatus);
-    CLI11_PARSE(app, argc, argv);
+    qrm284::AddPutCommand(app, exitStatus);
+    qrm284::AddGetCommand(app, exitStatus);
+    qrm284::AddRmCommand(app, exitStatus);
+    qrm284::AddOrderCommand(app, exitStatus);
+    qrm284::AddFolderCommands(app, exitStatus);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help and --version are successes; any other parse error is a usage error.
+        const int shown = app.exit(error);
+        return shown == 0 ? 0 : qrm284::ExitUsage;
+    }
     return exitStatus;
 }

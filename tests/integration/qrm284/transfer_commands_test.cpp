@@ -1,0 +1,302 @@
+// put, get, rm and the folder commands in this process, against the simulated
+// player: what it stores, what comes back, and the exit statuses.
+#include "sim/bus.h"
+#include "tests/support/case_name.h"
+#include "tools/qrm284/commands.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>(seed + i * 7 + i / 251);
+    }
+    return bytes;
+}
+
+void Le(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+void Tag(std::vector<uint8_t>& out, const char* tag) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<uint8_t>(tag[i]));
+    }
+}
+
+// A voice WAV as recorders and sox write it: fmt, then fact and LIST before the data.
+std::vector<uint8_t> VoiceWav(const std::vector<uint8_t>& blocks, uint16_t channels = 1, uint32_t rate = 8000) {
+    std::vector<uint8_t> fmt;
+    Le(fmt, 0x11, 2);
+    Le(fmt, channels, 2);
+    Le(fmt, rate, 4);
+    Le(fmt, rate * 256 / 505, 4);
+    Le(fmt, 256, 2);
+    Le(fmt, 4, 2);
+    Le(fmt, 2, 2);
+    Le(fmt, 505, 2);
+    std::vector<uint8_t> body;
+    Tag(body, "WAVE");
+    Tag(body, "fmt ");
+    Le(body, static_cast<uint32_t>(fmt.size()), 4);
+    body.insert(body.end(), fmt.begin(), fmt.end());
+    Tag(body, "fact");
+    Le(body, 4, 4);
+    Le(body, static_cast<uint32_t>(blocks.size() / 256 * 505), 4);
+    Tag(body, "LIST");
+    Le(body, 5, 4);
+    body.insert(body.end(), {'I', 'N', 'F', 'O', 0, 0});   // odd size, padded
+    Tag(body, "data");
+    Le(body, static_cast<uint32_t>(blocks.size()), 4);
+    body.insert(body.end(), blocks.begin(), blocks.end());
+    std::vector<uint8_t> file;
+    Tag(file, "RIFF");
+    Le(file, static_cast<uint32_t>(body.size()), 4);
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+// IMA ADPCM blocks: each starts with its predictor and a step index below 89.
+std::vector<uint8_t> AdpcmBlocks(size_t count) {
+    std::vector<uint8_t> blocks = Pattern(count * 256, 3);
+    for (size_t b = 0; b < count; ++b) {
+        blocks[b * 256 + 2] = static_cast<uint8_t>(b % 89);
+        blocks[b * 256 + 3] = 0;
+    }
+    return blocks;
+}
+
+class Commands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kvx512sim::Bus::Instance().Reset();
+        directory_ = fs::path(::testing::TempDir()) / ("qrm284_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+        fs::current_path(directory_);
+        // rm asks a person at a terminal; here there is none.
+        ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    }
+    void TearDown() override {
+        fs::current_path(fs::temp_directory_path());
+        fs::remove_all(directory_);
+    }
+    kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
+
+    // Runs one command line ("put a.mp3 --to /Music"); returns its exit status.
+    int Run(const std::string& commandLine) {
+        CLI::App app;
+        int status = -1;
+        qrm284::AddPutCommand(app, status);
+        qrm284::AddGetCommand(app, status);
+        qrm284::AddRmCommand(app, status);
+        qrm284::AddOrderCommand(app, status);
+        qrm284::AddFolderCommands(app, status);
+        testing::internal::CaptureStdout();
+        try {
+            app.parse(commandLine);
+        } catch (const CLI::ParseError&) {
+            status = qrm284::ExitUsage;
+        }
+        output_ = testing::internal::GetCapturedStdout();
+        return status;
+    }
+    static void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+    }
+    static std::vector<uint8_t> Read(const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    fs::path directory_;
+    std::string output_;
+};
+
+struct PutCase {
+    const char* name;
+    std::string file;        // name on this computer
+    size_t size;
+    std::string folder;      // --to; empty for the top level
+    std::string shortName;   // the 8.3 name the player gave it
+};
+
+class PutAndGet : public Commands, public ::testing::WithParamInterface<PutCase> {};
+
+TEST_P(PutAndGet, StoresTheBytesUnderTheShownShortNameAndGivesThemBack) {
+    const PutCase& c = GetParam();
+    const auto bytes = Pattern(c.size, 11);
+    Write(c.file, bytes);
+    std::string to;
+    if (!c.folder.empty()) {
+        ASSERT_TRUE(Player().MakeFolder(0, c.folder));
+        to = " --to " + c.folder;
+    }
+    ASSERT_EQ(Run("put \"" + c.file + "\"" + to), 0);
+    EXPECT_EQ(output_, c.file + " -> " + c.shortName + "\n");
+    const auto stored = Player().FileData(0, c.folder + "/" + c.shortName);
+    ASSERT_TRUE(stored.has_value());
+    ASSERT_GE(stored->size(), bytes.size());
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), stored->begin()));
+
+    fs::remove(c.file);
+    ASSERT_EQ(Run("get \"" + c.folder + "/" + c.file + "\" -o back.bin"), 0) << output_;
+    EXPECT_EQ(Read("back.bin"), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PutAndGet,
+    ::testing::Values(PutCase{"ShortName", "TRACK01.MP3", 5000, "", "TRACK01.MP3"},
+                      PutCase{"LongNameInFolder", "Song One.mp3", 100000, "/Music", "SONGON~1.MP3"},
+                      PutCase{"SeveralBlocks", "Live.mp3", 3 * 32768 + 17, "", "LIVE.MP3"},
+                      PutCase{"WholeBlocks", "Data.bin", 2 * 32768, "", "DATA.BIN"}),
+    testsupport::CaseName());
+
+TEST_F(Commands, VoiceWavWithExtraChunksRoundTripsInTheFortyEightByteForm) {
+    const auto blocks = AdpcmBlocks(6);
+    Write("memo.wav", VoiceWav(blocks));
+    ASSERT_EQ(Run("put memo.wav"), 0);
+    EXPECT_EQ(output_, "memo.wav -> MEMO.ADP\n");
+    ASSERT_TRUE(Player().FileData(0, "/MEMO.ADP").has_value());
+
+    ASSERT_EQ(Run("get memo.ADP -o back.wav"), 0) << output_;
+    const auto back = Read("back.wav");
+    ASSERT_EQ(back.size(), 48 + blocks.size());
+    EXPECT_EQ(std::string(back.begin() + 40, back.begin() + 44), "data");
+    EXPECT_TRUE(std::equal(blocks.begin(), blocks.end(), back.begin() + 48));
+}
+
+struct RefusedCase {
+    const char* name;
+    std::string file;
+    std::vector<uint8_t> bytes;
+};
+
+class PutRefuses : public Commands, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(PutRefuses, OtherAudioWithAUsageErrorAndNothingStored) {
+    Write(GetParam().file, GetParam().bytes);
+    const size_t before = Player().ListFolder(0, "/").size();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run("put " + GetParam().file), qrm284::ExitUsage);
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("sox '" + GetParam().file + "' -r 8000 -c 1 -e ima-adpcm"), std::string::npos) << message;
+    EXPECT_EQ(Player().ListFolder(0, "/").size(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Audio, PutRefuses,
+    ::testing::Values(RefusedCase{"Stereo", "stereo.wav", VoiceWav(AdpcmBlocks(2), 2)},
+                      RefusedCase{"WrongRate", "fast.wav", VoiceWav(AdpcmBlocks(2), 1, 16000)},
+                      RefusedCase{"NotRiff", "noise.wav", Pattern(300, 1)},
+                      RefusedCase{"Flac", "song.flac", Pattern(300, 1)}),
+    testsupport::CaseName());
+
+struct ChangeCase {
+    const char* name;
+    std::string command;
+    int status;
+    std::vector<std::string> after;   // long names in "/" afterwards, besides "." and ".."
+};
+
+class Changes : public Commands, public ::testing::WithParamInterface<ChangeCase> {};
+
+TEST_P(Changes, LeaveThePlayerAsExpectedWithTheirExitStatus) {
+    ASSERT_TRUE(Player().MakeFolder(0, "/Empty"));
+    ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(100, 1)));
+    ASSERT_TRUE(Player().PutFile(0, "/Old Song.mp3", Pattern(100, 2)));
+    Write("New.mp3", Pattern(100, 3));
+    EXPECT_EQ(Run(GetParam().command), GetParam().status) << output_;
+    std::vector<std::string> names;
+    for (const auto& item : Player().ListFolder(0, "/")) {
+        std::string name;
+        for (const char16_t unit : item.longName) {
+            name += static_cast<char>(unit);   // the names here are ASCII
+        }
+        if (!name.empty()) {
+            names.push_back(name);
+        }
+    }
+    EXPECT_EQ(names, GetParam().after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Changes,
+    ::testing::Values(
+        ChangeCase{"RmDeletes", "rm --yes \"Old Song.mp3\"", 0, {"Empty", "Keep.mp3"}},
+        ChangeCase{"RmDryRunKeeps", "rm --dry-run \"Old Song.mp3\"", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"RmWithoutYesOffTerminal", "rm \"Old Song.mp3\"", qrm284::ExitUsage,
+                   {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"RmMissing", "rm --yes Nothing.mp3", qrm284::ExitFailure, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"MkdirCreates", "mkdir \"/New Folder\"", 0, {"Empty", "Keep.mp3", "Old Song.mp3", "New Folder"}},
+        ChangeCase{"MkdirDryRun", "mkdir --dry-run /Other", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"MkdirExisting", "mkdir /Empty", qrm284::ExitFailure, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"RmdirRemoves", "rmdir /Empty", 0, {"Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"RmdirMissing", "rmdir /Nothing", qrm284::ExitFailure, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"OrderMovesFirst", "order \"Old Song.mp3\" 1", 0, {"Empty", "Old Song.mp3", "Keep.mp3"}},
+        ChangeCase{"OrderDryRun", "order --dry-run \"Old Song.mp3\" 1", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"OrderBeyondFiles", "order Keep.mp3 3", qrm284::ExitUsage, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"PutDryRun", "put --dry-run New.mp3", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}}),
+    testsupport::CaseName());
+
+struct JsonCase {
+    const char* name;
+    std::string command;
+    std::vector<std::string> events;   // the "event" of each line, the result last
+    int status;
+    std::string field;                 // a field of the first line, and its value
+    std::string value;
+};
+
+class Json : public Commands, public ::testing::WithParamInterface<JsonCase> {};
+
+TEST_P(Json, EveryLineIsOneObjectAndTheLastGivesTheExitStatus) {
+    ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(100, 1)));
+    Write("Song One.mp3", Pattern(4000, 5));
+    const int status = Run(GetParam().command);
+    EXPECT_EQ(status, GetParam().status);
+    std::vector<nlohmann::json> lines;
+    std::istringstream stream(output_);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_EQ(lines.size(), GetParam().events.size()) << output_;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].at("event"), GetParam().events[i]);
+    }
+    EXPECT_EQ(lines.back().at("status"), status);
+    if (!GetParam().field.empty()) {
+        EXPECT_EQ(lines.front().at(GetParam().field), GetParam().value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Json,
+    ::testing::Values(
+        JsonCase{"Put", "put --json \"Song One.mp3\"", {"put", "result"}, 0, "shortName", "SONGON~1.MP3"},
+        JsonCase{"PutDryRun", "put --json --dry-run \"Song One.mp3\"", {"would-put", "result"}, 0, "name", "Song One.mp3"},
+        JsonCase{"Get", "get --json Keep.mp3 -o k.mp3", {"got", "result"}, 0, "path", "k.mp3"},
+        JsonCase{"GetMissing", "get --json None.mp3", {"result"}, qrm284::ExitFailure, "", ""},
+        JsonCase{"Rm", "rm --json --yes keep.mp3", {"deleted", "result"}, 0, "name", "keep.mp3"},
+        JsonCase{"Mkdir", "mkdir --json /A", {"created-folder", "result"}, 0, "path", "/A"},
+        JsonCase{"Order", "order --json Keep.mp3 1", {"moved", "result"}, 0, "name", "Keep.mp3"}),
+    testsupport::CaseName());
+
+} // namespace

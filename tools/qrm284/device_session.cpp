@@ -1,0 +1,106 @@
+#include "tools/qrm284/device_session.h"
+#include "tools/qrm284/commands.h"
+
+#include <cstdio>
+#include <sstream>
+#include <strings.h>
+
+namespace qrm284 {
+
+DeviceSession::~DeviceSession() {
+    if (api_ != nullptr) {
+        api_->CloseDevice();
+        delete api_;
+    }
+}
+
+int DeviceSession::Open(int storage) {
+    storage_ = storage;
+    api_ = CDeviceAPI::OpenDevice();
+    if (api_ == nullptr) {
+        std::fprintf(stderr, "qrm284: No player is connected.\n");
+        return ExitNoPlayer;
+    }
+    CDeviceInfo* device = nullptr;
+    if (api_->PlrGetDeviceInfo(device) != 1) {
+        std::fprintf(stderr, "qrm284: The player did not identify itself.\n");
+        return ExitNoPlayer;
+    }
+    CStorageInfo* info = nullptr;
+    // Start from the top level: the player may remember another folder.
+    api_->PlrGetStorageInfo(storage_, info);
+    if (api_->PlrSetCurrentDirectory(storage_, nullptr) != 1 || api_->PlrGetStorageInfo(storage_, info) != 1) {
+        return Fail(storage_ == 0 ? "The player did not send its listing."
+                                  : "The player did not list its memory card (is one inserted?).");
+    }
+    freeBytes_ = info != nullptr ? info->GetPDFreeSpace() : 0;
+    return 0;
+}
+
+int DeviceSession::EnterFolder(const std::string& folder) {
+    if (api_->PlrSetCurrentDirectory(storage_, nullptr) != 1) {
+        return Fail("The player did not go to the top folder of the storage.");
+    }
+    for (const std::string& part : SplitPath(folder)) {
+        if (api_->PlrSetCurrentDirectory(storage_, part.c_str()) != 1) {
+            std::fprintf(stderr, "qrm284: There is no folder \"%s\" on the player.\n", part.c_str());
+            return ExitFailure;
+        }
+    }
+    CStorageInfo* info = nullptr;
+    if (api_->PlrGetStorageInfo(storage_, info) != 1) {
+        return Fail("The player did not send its listing.");
+    }
+    freeBytes_ = info != nullptr ? info->GetPDFreeSpace() : 0;
+    return 0;
+}
+
+std::vector<ListedEntry> DeviceSession::Listing() {
+    std::vector<ListedEntry> entries;
+    const long count = api_->PlrGetFileCount(0);
+    CPDFileInfo current;
+    int files = 0;
+    for (int i = 0; i < count; ++i) {
+        if (api_->PlrGetFIleInfo(storage_, i, nullptr) != 1) {
+            break;
+        }
+        ListedEntry entry;
+        entry.name = current.GetFileName();
+        entry.extension = current.GetFileExt();
+        entry.folder = (current.GetAttribMark() & 0x10) != 0;
+        entry.size = current.GetFileSize();
+        entry.position = i;
+        if (!entry.folder) {
+            entry.filePosition = files++;
+        }
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+const ListedEntry* DeviceSession::FindFile(const std::vector<ListedEntry>& listing, const std::string& name) {
+    for (const ListedEntry& entry : listing) {
+        if (!entry.folder && strcasecmp(FullName(entry).c_str(), name.c_str()) == 0) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::stringstream stream(path);
+    std::string part;
+    while (std::getline(stream, part, '/')) {
+        if (!part.empty()) {
+            parts.push_back(part);
+        }
+    }
+    return parts;
+}
+
+std::string FullName(const ListedEntry& entry) {
+    return entry.extension.empty() || entry.folder ? entry.name : entry.name + "." + entry.extension;
+}
+
+} // namespace qrm284

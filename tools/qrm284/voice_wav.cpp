@@ -1,0 +1,105 @@
+#include "tools/qrm284/voice_wav.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qrm284 {
+
+namespace {
+
+constexpr size_t HeaderSize = 48;
+constexpr uint16_t FormatImaAdpcm = 0x0011;
+constexpr uint16_t BlockBytes = 256;
+constexpr uint16_t SamplesPerBlock = 505;   // 4 header bytes hold one sample, 252 bytes two each
+
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+}
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+
+} // namespace
+
+VoiceCheck PackVoiceWav(const std::vector<uint8_t>& bytes) {
+    VoiceCheck check;
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        return check;
+    }
+    check.isWav = true;
+    const uint8_t* fmt = nullptr;
+    uint32_t fmtSize = 0;
+    const uint8_t* data = nullptr;
+    uint32_t dataSize = 0;
+    size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        const uint32_t size = Le32(bytes.data() + at + 4);
+        const size_t body = at + 8;
+        const size_t available = bytes.size() - body;
+        if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0 && size <= available) {
+            fmt = bytes.data() + body;
+            fmtSize = size;
+        } else if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
+            // A writer that could not seek back may leave the length too large.
+            data = bytes.data() + body;
+            dataSize = static_cast<uint32_t>(std::min<size_t>(size, available));
+            break;
+        }
+        if (size > available) {
+            break;
+        }
+        at = body + size + (size & 1);
+    }
+    if (fmt == nullptr || fmtSize < 16 || data == nullptr) {
+        check.problem = "is a WAV file without a readable format or data chunk";
+        return check;
+    }
+    const uint16_t format = Le16(fmt);
+    const uint16_t channels = Le16(fmt + 2);
+    const uint32_t rate = Le32(fmt + 4);
+    const uint16_t blockAlign = Le16(fmt + 12);
+    if (format != FormatImaAdpcm || channels != 1 || rate != 8000 || blockAlign != BlockBytes) {
+        check.problem = "is not IMA ADPCM, mono, 8 kHz with 256-byte blocks";
+        return check;
+    }
+    std::vector<uint8_t> out;
+    out.reserve(HeaderSize + dataSize);
+    PutTag(out, "RIFF");
+    Put32(out, static_cast<uint32_t>(HeaderSize - 8 + dataSize));
+    PutTag(out, "WAVE");
+    PutTag(out, "fmt ");
+    Put32(out, 20);
+    Put16(out, FormatImaAdpcm);
+    Put16(out, 1);
+    Put32(out, 8000);
+    Put32(out, 8000u * BlockBytes / SamplesPerBlock);
+    Put16(out, BlockBytes);
+    Put16(out, 4);
+    Put16(out, 2);
+    Put16(out, SamplesPerBlock);
+    PutTag(out, "data");
+    Put32(out, dataSize);
+    out.insert(out.end(), data, data + dataSize);
+    check.packed = std::move(out);
+    return check;
+}
+
+std::string SoxCommandFor(const std::string& input) {
+    std::string stem = input;
+    if (const auto dot = stem.find_last_of('.'); dot != std::string::npos && stem.find('/', dot) == std::string::npos) {
+        stem.erase(dot);
+    }
+    return "sox '" + input + "' -r 8000 -c 1 -e ima-adpcm '" + stem + "-voice.wav'";
+}
+
+} // namespace qrm284
