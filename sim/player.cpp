@@ -97,6 +97,18 @@ void Player::RestartIfDue() {
     reattachAt_ = Clock::now() + std::chrono::milliseconds(firmware_.settings.restartPauseMs);
 }
 
+void Player::EndLink(bool knobsToo) {
+    std::lock_guard lock(mutex_);
+    pendingIn_.clear();
+    writePhase_.reset();
+    if (knobsToo) {
+        failTransfers_ = 0;
+        failAfter_ = 0;
+        withheldReplies_ = 0;
+        withholdHandshakes_ = true;
+    }
+}
+
 void Player::DetachLocked() {
     attached_ = false;
     pendingIn_.clear();
@@ -455,6 +467,9 @@ UsbResponse Player::Control(const UsbRequest& request) {
 
 void Player::Reply(std::vector<uint8_t> block, Clock::time_point readyAt, bool handshake) {
     if ((!handshake || withholdHandshakes_) && Strike(withheldReplies_)) {
+        return;
+    }
+    if (pendingIn_.size() >= MaxPendingReplies) {
         return;
     }
     if (Strike(garbageReplies_)) {

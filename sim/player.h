@@ -89,6 +89,13 @@ public:
     // reply after one more delay. Default: step 33, no delay, so that the last
     // progress reply reaches 99 (the updater waits for 99 before the OK reply).
     void SetFormatPace(int percentStep, uint32_t delayMsPerReply);
+    // The host let go of the link: replies it never read and a write it left
+    // unfinished are dropped, and with knobsToo the failure and withholding
+    // counts as well, so that the next host starts afresh.
+    void EndLink(bool knobsToo);
+    // Replies waiting to be read are capped at this many: a host that never
+    // reads drops the newest instead of growing the player without end.
+    static constexpr size_t MaxPendingReplies = 8192;
 
     // Storages: 0 'M', 1 'S'. Paths are UTF-8, from the top level, '/' between
     // folders ("/A/B/name.mp3"); names match a long name or the dotted short

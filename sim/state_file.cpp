@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -148,6 +149,11 @@ bool WriteStateFile(const std::string& path, const PlayerState& state) {
 }
 
 std::optional<PlayerState> ReadStateFile(const std::string& path) {
+    // A folder opens as a stream but throws on the first read.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return std::nullopt;

@@ -11,6 +11,7 @@ namespace {
 
 constexpr uint32_t FirstDataCluster = 2;
 constexpr uint32_t LastDataCluster = 0xFFEF;   // folder numbers cross the link as 16 bits
+constexpr size_t MaxPathBytes = 0xFFFF;           // the "DG" reply counts the path in 16 bits
 
 char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
 
@@ -186,6 +187,10 @@ uint8_t Storage::AddFolder(uint32_t number, std::vector<uint8_t> group, uint32_t
     if (const uint8_t error = CheckNewGroup(number, group.data(), count)) {
         return error;
     }
+    // "DG" counts the path's bytes in 16 bits: a folder deeper than that could not be told.
+    if (PathEntriesOf(number).size() + group.size() > MaxPathBytes) {
+        return ErrorBadRequest;
+    }
     const uint32_t cluster = AllocateCluster();
     if (cluster == 0) {
         return ErrorNoRoom;
@@ -306,9 +311,9 @@ uint8_t Storage::RemoveFolder(uint32_t number) {
     return 0;
 }
 
-std::vector<uint8_t> Storage::PathEntries() const {
+std::vector<uint8_t> Storage::PathEntriesOf(uint32_t folder) const {
     std::vector<uint8_t> path;
-    for (uint32_t at = current_; at != TopFolder;) {
+    for (uint32_t at = folder; at != TopFolder;) {
         const Folder& parent = folders_.at(folders_.at(at).parent);
         for (size_t i = 0; i < parent.SlotCount(); ++i) {
             const uint8_t* e = parent.Slot(i);

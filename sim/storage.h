@@ -66,7 +66,7 @@ public:
     uint8_t ChangeFolder(uint32_t number);
     uint8_t RemoveFolder(uint32_t number);
     // The groups of the folders from the top level down to the current one.
-    std::vector<uint8_t> PathEntries() const;
+    std::vector<uint8_t> PathEntries() const { return PathEntriesOf(current_); }
     // The stored bytes of the file whose short entry this is.
     FileBytes DataOf(const uint8_t* shortEntry) const;
 
@@ -85,6 +85,7 @@ public:
     bool Restore(State state);
 
 private:
+    std::vector<uint8_t> PathEntriesOf(uint32_t folder) const;
     uint32_t AllocateCluster();
     bool ClusterInUse(uint32_t cluster) const;
     // Where a group of `count` slots goes: a run of deleted slots, else the end.

@@ -27,6 +27,15 @@ constexpr uint32_t MaxStaleData = 64u << 20;
 constexpr uint32_t MaxOutstanding = 64;
 constexpr uint32_t MaxOutstandingBytes = 256 * 1024;
 
+// Checked before every wait, not only when nothing is waiting: a server that
+// keeps sending records nobody waits for must not hold a wait past its deadline.
+TcpStream::Wait WaitReadableBy(TcpStream& stream, Deadline deadline) {
+    if (deadline != Deadline::max() && std::chrono::steady_clock::now() >= deadline) {
+        return TcpStream::Wait::TimedOut;
+    }
+    return stream.WaitReadable(deadline);
+}
+
 uint32_t WindowFor(uint32_t length, uint32_t count) {
     const uint32_t byBytes = length > 0 ? std::max<uint32_t>(1, MaxOutstandingBytes / length) : MaxOutstanding;
     return std::min({MaxOutstanding, byBytes, count});
@@ -206,7 +215,7 @@ UrbRunResult UsbipSession::SubmitRun(const UrbRequest& request, uint32_t count, 
         const Deadline deadline = request.timeoutMs == 0
                                       ? Deadline::max()
                                       : headSince + std::chrono::milliseconds(request.timeoutMs);
-        const auto wait = stream_.WaitReadable(deadline);
+        const auto wait = WaitReadableBy(stream_, deadline);
         if (wait == TcpStream::Wait::Failed) {
             return {run.head, Break()};
         }
@@ -281,7 +290,7 @@ bool UsbipSession::TakeBackHead(Run& run, TransferResult& failure) {
     }
     const Deadline deadline = DeadlineAfter(UnlinkGraceMs);
     while (!head.answered && !head.unlinkAnswered) {
-        if (stream_.WaitReadable(deadline) != TcpStream::Wait::Ready) {
+        if (WaitReadableBy(stream_, deadline) != TcpStream::Wait::Ready) {
             // A server that answers not even an unlink is as good as gone.
             Break();
             failure = {Status::TimeOut, 0, UnlinkUnanswered};
@@ -334,7 +343,7 @@ void UsbipSession::TakeBackRest(Run& run, uint32_t first) {
         if (!waiting) {
             return;
         }
-        if (stream_.WaitReadable(deadline) != TcpStream::Wait::Ready || !ReadReply(run)) {
+        if (WaitReadableBy(stream_, deadline) != TcpStream::Wait::Ready || !ReadReply(run)) {
             Break();
             return;
         }

@@ -3,11 +3,15 @@
 #include "sim/player.h"
 #include "sim/server/usb_device.h"
 #include "sim/server/usbip_server.h"
+#include "sim/server/usbip_wire.h"
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <fstream>
 #include <string>
@@ -55,6 +59,36 @@ bool ParseProductId(const std::string& text, uint16_t& productId) {
     }
 }
 
+// The state file is read at start and replaced (written beside it, then
+// renamed) whenever a client lets go: both must be possible before we serve.
+bool CheckStateFile(const std::string& path, std::string& problem) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::exists(status)) {
+        if (!fs::is_regular_file(status)) {
+            problem = "is not a regular file";
+            return false;
+        }
+        if (!std::ifstream(path, std::ios::binary)) {
+            problem = "cannot be read";
+            return false;
+        }
+    } else if (error && error != std::errc::no_such_file_or_directory) {
+        problem = error.message();
+        return false;
+    }
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (!fs::is_directory(folder, error) || ::access(folder.c_str(), W_OK | X_OK) != 0) {
+        problem = "cannot be written: no writable folder " + folder.string();
+        return false;
+    }
+    return true;
+}
+
 void AddOptions(CLI::App& app, Options& options) {
     app.add_option("--listen", options.server.listenAddress, "IPv4 address to listen on")
         ->capture_default_str();
@@ -100,6 +134,9 @@ void AddOptions(CLI::App& app, Options& options) {
         ->capture_default_str();
     app.add_option("--detach-after-bytes", options.detachAfterBytes,
                    "unplug the player once this many data-phase bytes crossed the wire (once); 0: never");
+    app.add_option("--idle-timeout", options.server.idleTimeoutMs,
+                   "milliseconds a connection that has not imported the player may stay silent; 0: forever")
+        ->capture_default_str();
     app.add_flag("--verbose,-v", options.server.verbose, "print connections and every request (the transcript)");
 }
 
@@ -116,6 +153,17 @@ int main(int argc, char** argv) {
     uint16_t productId = 0;
     if (!ParseProductId(options.productId, productId)) {
         std::fprintf(stderr, "kvx512-sim: --product-id wants a hex number up to FFFF\n");
+        return 2;
+    }
+    // The import request holds the bus ID in a field of 32 bytes ending in a zero.
+    if (options.server.busId.empty() || options.server.busId.size() >= kvx512sim::server::BusIdSize) {
+        std::fprintf(stderr, "kvx512-sim: --bus-id wants 1 to %zu characters\n",
+                     kvx512sim::server::BusIdSize - 1);
+        return 2;
+    }
+    std::string stateProblem;
+    if (!options.stateFile.empty() && !CheckStateFile(options.stateFile, stateProblem)) {
+        std::fprintf(stderr, "kvx512-sim: --state-file %s %s\n", options.stateFile.c_str(), stateProblem.c_str());
         return 2;
     }
     const auto shared = std::make_shared<kvx512sim::Player>(productId);

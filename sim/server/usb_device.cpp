@@ -78,6 +78,12 @@ void UsbDevice::DrainTranscript() {
     }
 }
 
+void UsbDevice::EndSession() {
+    player_()->EndLink(testRequestsMade_);
+    testRequestsMade_ = false;
+    configuration_ = 0;
+}
+
 UrbResult UsbDevice::Control(const std::array<uint8_t, 8>& setup, uint8_t* outData, uint32_t outLength,
                              uint32_t inLength) {
     const uint8_t type = (setup[0] >> 5) & 0x03;
@@ -143,10 +149,12 @@ UrbResult UsbDevice::Vendor(const std::array<uint8_t, 8>& setup, uint8_t* outDat
                             uint32_t inLength) {
     const uint16_t count = Word(setup, 2);
     if (setup[0] == 0x40 && setup[1] == TestRequestWithholdReplies) {
+        testRequestsMade_ = true;
         player_()->WithholdReplies(count);
         return {};
     }
     if (setup[0] == 0x40 && setup[1] == TestRequestFailTransfers) {
+        testRequestsMade_ = true;
         player_()->FailNextTransfers(count);
         return {};
     }

@@ -50,6 +50,9 @@ public:
     UsbDevice(PlayerSource player, std::FILE* verboseOut, bool keepTranscript = false);
 
     std::shared_ptr<Player> GetPlayer() { return player_(); }
+    // The importing host let go: what it left behind (unread replies, and the
+    // test requests it made) does not reach the next one.
+    void EndSession();
 
     // A control transfer on endpoint 0; outData/outLength is the data stage
     // of an OUT request, inLength the room the host gave an IN request.
@@ -75,6 +78,7 @@ private:
     bool keepTranscript_;
     size_t printed_ = 0;
     uint8_t configuration_ = 0;
+    bool testRequestsMade_ = false;
 };
 
 int32_t UrbStatus(UsbStatus status);

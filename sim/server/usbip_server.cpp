@@ -90,6 +90,14 @@ std::optional<std::chrono::steady_clock::time_point> UsbipServer::NextWake() {
             wake = wake ? std::min(*wake, *due) : *due;
         }
     }
+    if (options_.idleTimeoutMs > 0) {
+        for (const auto& connection : connections_) {
+            if (!connection->imported && !connection->closing) {
+                const auto idleEnd = connection->lastHeard + std::chrono::milliseconds(options_.idleTimeoutMs);
+                wake = wake ? std::min(*wake, idleEnd) : idleEnd;
+            }
+        }
+    }
     if (seenDetached_ && options_.reattachMs > 0) {
         const auto replug = std::chrono::steady_clock::now() + ReplugPoll;
         wake = wake ? std::min(*wake, replug) : replug;
@@ -135,6 +143,7 @@ void UsbipServer::Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t
             Flush(*connection);
         }
         ReattachWhenDue();
+        CloseIdle();
         for (auto& connection : connections_) {
             if (connection->closing) {
                 Close(*connection);
@@ -174,7 +183,7 @@ void UsbipServer::Accept() {
     if (fd < 0) {
         return;
     }
-    if (connections_.size() >= MaxConnections) {
+    if (connections_.size() >= MaxConnections && !MakeRoom()) {
         ::close(fd);
         return;
     }
@@ -185,8 +194,40 @@ void UsbipServer::Accept() {
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
     auto connection = std::make_unique<Connection>();
     connection->fd = fd;
+    connection->lastHeard = std::chrono::steady_clock::now();
     connections_.push_back(std::move(connection));
     Log("connection %d opened\n", fd);
+}
+
+bool UsbipServer::MakeRoom() {
+    Connection* oldest = nullptr;
+    for (auto& connection : connections_) {
+        if (!connection->imported && connection->fd >= 0 &&
+            (oldest == nullptr || connection->lastHeard < oldest->lastHeard)) {
+            oldest = connection.get();
+        }
+    }
+    if (oldest == nullptr) {
+        return false;
+    }
+    Log("connection %d closed to make room\n", oldest->fd);
+    Close(*oldest);
+    std::erase_if(connections_, [](const auto& connection) { return connection->fd < 0; });
+    return true;
+}
+
+void UsbipServer::CloseIdle() {
+    if (options_.idleTimeoutMs == 0) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    for (auto& connection : connections_) {
+        if (!connection->imported && !connection->closing &&
+            now - connection->lastHeard >= std::chrono::milliseconds(options_.idleTimeoutMs)) {
+            Log("connection %d idle\n", connection->fd);
+            connection->closing = true;
+        }
+    }
 }
 
 void UsbipServer::Receive(Connection& connection) {
@@ -211,6 +252,7 @@ void UsbipServer::Receive(Connection& connection) {
         return;
     }
     connection.filled += static_cast<size_t>(count);
+    connection.lastHeard = std::chrono::steady_clock::now();
     if (!Process(connection)) {
         Log("connection %d: protocol error, closed\n", connection.fd);
         connection.closing = true;
@@ -438,6 +480,9 @@ void UsbipServer::Close(Connection& connection) {
     ::close(connection.fd);
     connection.fd = -1;
     connection.pending.clear();
+    if (connection.imported) {
+        device_.EndSession();
+    }
     if (connection.imported && onSessionEnd_) {
         onSessionEnd_();
     }

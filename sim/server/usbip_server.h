@@ -25,6 +25,9 @@ struct ServerOptions {
     // A detached player (unplugged by a fault or a firmware download) comes
     // back after this long; 0 leaves it detached.
     uint32_t reattachMs = 1000;
+    // A connection that has not imported the player is closed after this
+    // long without a byte; 0: never.
+    uint32_t idleTimeoutMs = 10000;
 };
 
 class UsbipServer {
@@ -64,9 +67,14 @@ private:
         std::vector<uint8_t> output;
         size_t outFilled = 0;
         std::deque<PendingIn> pending;
+        std::chrono::steady_clock::time_point lastHeard{};
     };
 
     void Accept();
+    // At the connection limit: the connection that has not imported and was
+    // heard from least recently makes room; false when every one has imported.
+    bool MakeRoom();
+    void CloseIdle();
     void Receive(Connection& connection);
     // Handles every complete message in the input; false when the peer broke the protocol.
     bool Process(Connection& connection);

@@ -48,6 +48,13 @@ SimServerProcess::SimServerProcess(std::vector<std::string> options, uint16_t po
             port_ = static_cast<uint16_t>(value);
             return;
         }
+        // Refused its options: no use waiting for a port.
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
 }
@@ -62,7 +69,7 @@ SimServerProcess::~SimServerProcess() {
 
 int SimServerProcess::Stop(int signal) {
     if (pid_ <= 0) {
-        return -1;
+        return exitStatus_;
     }
     ::kill(pid_, signal);
     int status = 0;

@@ -31,6 +31,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int exitStatus_ = -1;   // once it ended before listening
     uint16_t port_ = 0;
     std::string folder_;
 };

@@ -201,6 +201,84 @@ TEST_F(UsbipServer, ServesOneClientAtATimeAndTheNextAfterIt) {
     EXPECT_NE(Import(*second), 0u);
 }
 
+struct LeftBehindCase {
+    const char* name;
+    SetupPacket testRequest;   // all zero: none
+    bool unreadReply;
+};
+
+class LeftBehind : public UsbipServer, public ::testing::WithParamInterface<LeftBehindCase> {};
+
+// What one client leaves behind does not reach the next: it starts from a clean link.
+TEST_P(LeftBehind, DoesNotReachTheNextClient) {
+    id_ = Import(*backend_);
+    ASSERT_NE(id_, 0u);
+    std::vector<uint8_t> none;
+    if (GetParam().testRequest[0] != 0) {
+        ASSERT_EQ(Control(GetParam().testRequest, none).status, Status::Success);
+    }
+    if (GetParam().unreadReply) {
+        auto command = IdentifyCommand();
+        ASSERT_EQ(Bulk(0x02, command).status, Status::Success);
+    }
+    backend_ = MakeUsbipBackend(server_.Url());
+    id_ = Import(*backend_);
+    ASSERT_NE(id_, 0u);
+
+    const auto reply = Identify();
+    ASSERT_GE(reply.size(), 32u);
+    EXPECT_EQ(reply[1], 0);
+    std::vector<uint8_t> more(512);
+    EXPECT_EQ(Bulk(0x83, more, 300).status, Status::TimeOut) << "one reply for one command";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Leftovers, LeftBehind,
+    ::testing::Values(LeftBehindCase{"UnreadReply", {}, true},
+                      LeftBehindCase{"WithheldReplies", {0x40, 0xF0, 5, 0, 0, 0, 0, 0}, false},
+                      LeftBehindCase{"FailingTransfers", {0x40, 0xF1, 5, 0, 0, 0, 0, 0}, false}),
+    testsupport::CaseName());
+
+// A TCP connection that never sends a byte; -1 when none could be made.
+int SilentConnection(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const timeval readLimit{10, 0};   // a bound: a server that never lets go fails, not hangs
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &readLimit, sizeof readLimit);
+    return fd;
+}
+
+class SilentConnections : public UsbipServer {
+protected:
+    SilentConnections() : UsbipServer({"--idle-timeout", "300"}) {}
+};
+
+TEST_F(SilentConnections, NeitherLockOutAnImportNorStayForever) {
+    std::vector<int> silent;
+    for (int i = 0; i < 16; ++i) {
+        silent.push_back(SilentConnection(server_.Port()));
+        ASSERT_GE(silent.back(), 0);
+    }
+    id_ = Import(*backend_);
+    ASSERT_NE(id_, 0u) << "room made for a client that imports";
+
+    uint8_t byte = 0;
+    EXPECT_EQ(::recv(silent.back(), &byte, 1, 0), 0) << "closed once idle";
+    const auto identification = Identify();
+    ASSERT_FALSE(identification.empty()) << "the imported client stays, however quiet";
+    EXPECT_EQ(identification[0], '#');
+    for (const int fd : silent) {
+        ::close(fd);
+    }
+}
+
 TEST_F(UsbipServer, ClientVanishingMidTransferLeavesTheServerServing) {
     {
         // A client of our own bytes: import, a read that waits for data, gone.

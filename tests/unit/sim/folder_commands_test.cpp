@@ -203,4 +203,40 @@ INSTANTIATE_TEST_SUITE_P(Depths, CurrentPath,
                                            PathCase{"SixCrossesTheFirstBlock", 6}, PathCase{"Eleven", 11}),
                          testsupport::CaseName{});
 
+struct DeepFolderCase {
+    const char* name;
+    Bytes entries;
+    Bytes reply;
+    uint16_t pathBytes;   // what "DG" counts afterwards, from inside the new folder if made
+};
+
+class DeepestFolder : public FolderCommands, public ::testing::WithParamInterface<DeepFolderCase> {};
+
+// "DG" counts the path's bytes in 16 bits: no folder may lie deeper than that count can tell.
+TEST_P(DeepestFolder, IsMadeOnlyWhileThePathFitsTheCount) {
+    std::string path;
+    for (int level = 1000; level < 1682; ++level) {   // 682 groups of 96 bytes (two long-name entries): 65,472
+        path += "/Level folder " + std::to_string(level);
+        ASSERT_TRUE(player.MakeFolder(0, path)) << level;
+    }
+    EXPECT_FALSE(player.MakeFolder(0, path + "/Level folder 1682"));
+    ASSERT_EQ(Head(Command("MDC", Number16(player.FolderNumber(0, path))), 6), OkReply);
+
+    EXPECT_EQ(Head(MakeFolderOnWire(GetParam().entries), GetParam().reply.size()), GetParam().reply);
+    const uint32_t made = player.FolderNumber(0, path + "/Music");
+    if (made != kvx512sim::Player::NoFolder) {
+        ASSERT_EQ(Head(Command("MDC", Number16(made)), 6), OkReply);
+    }
+    host.Send(CommandBlock("MDG"));
+    EXPECT_EQ(Be16(host.Reply(), 5), GetParam().pathBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, DeepestFolder,
+    ::testing::Values(DeepFolderCase{"ShortEntryFits", ShortEntry("MUSIC      ", 0, 0x10), OkReply, 65504},
+                      DeepFolderCase{"LongNameWouldPassTheCount",
+                                     Join({LongNameEntries("Music", 0xA6), ShortEntry("MUSIC      ", 0, 0x10)}),
+                                     ErrorReply(kvx512sim::ErrorBadRequest), 65472}),
+    testsupport::CaseName{});
+
 } // namespace

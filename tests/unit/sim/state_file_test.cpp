@@ -59,6 +59,7 @@ TEST_F(StateFile, RefusesTruncatedAndForeignFiles) {
         EXPECT_TRUE(other.RawDirectory(0, 0).empty());
     }
     EXPECT_FALSE(other.LoadState(path + ".missing"));
+    EXPECT_FALSE(other.LoadState("/tmp"));   // a folder: refused, not thrown
 }
 
 } // namespace
