@@ -1,5 +1,6 @@
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/terminal_text.h"
 
 #include <cstdio>
 #include <sstream>
@@ -85,6 +86,23 @@ const ListedEntry* DeviceSession::FindFile(const std::vector<ListedEntry>& listi
         }
     }
     return nullptr;
+}
+
+int DeviceSession::FindFileByPath(const std::string& path, std::vector<ListedEntry>& listing,
+                                  const ListedEntry*& entry) {
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "/" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (int status = EnterFolder(folder); status != 0) {
+        return status;
+    }
+    listing = Listing();
+    entry = FindFile(listing, name);
+    if (entry == nullptr) {
+        std::fprintf(stderr, "qrm284: There is no file \"%s\" on the player.\n", Printable(path).c_str());
+        return ExitFailure;
+    }
+    return 0;
 }
 
 std::vector<std::string> SplitPath(const std::string& path) {

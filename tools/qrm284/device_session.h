@@ -34,6 +34,10 @@ public:
     std::vector<ListedEntry> Listing();
     // A file (not a folder) whose long or 8.3 name is `name`, any ASCII case.
     const ListedEntry* FindFile(const std::vector<ListedEntry>& listing, const std::string& name);
+    // Enters the folder of `path` ("song.mp3", "/Music/song.mp3") and finds
+    // the file there in `listing`. Exit status: 0 with `entry` set, else the
+    // sentence printed (ExitFailure for no such file).
+    int FindFileByPath(const std::string& path, std::vector<ListedEntry>& listing, const ListedEntry*& entry);
     int Storage() const { return storage_; }
     CDeviceAPI& Api() { return *api_; }
     unsigned long FreeBytes() const { return freeBytes_; }

@@ -1,5 +1,7 @@
 #include "tools/qrm284/player_session.h"
 
+#include "tools/qrm284/device_session.h"
+
 #include <algorithm>
 #include <cstring>
 #include <sstream>
@@ -14,18 +16,6 @@ std::string TrimRight(std::string text) {
         text.pop_back();
     }
     return text;
-}
-
-std::vector<std::string> PathParts(const std::string& path) {
-    std::vector<std::string> parts;
-    std::stringstream stream(path);
-    std::string part;
-    while (std::getline(stream, part, '/')) {
-        if (!part.empty()) {
-            parts.push_back(part);
-        }
-    }
-    return parts;
 }
 
 std::string RefreshSentence(int result) {
@@ -69,7 +59,7 @@ std::string ListFolder(int storage, const std::string& path, StorageImage& image
     if (top != 0) {
         return "The player did not go to the top folder of the storage.";
     }
-    for (const std::string& part : PathParts(path)) {
+    for (const std::string& part : SplitPath(path)) {
         const int result = dll_fn_refresh_device(&image, storage);
         if (result != 0) {
             return RefreshSentence(result);

@@ -33,17 +33,10 @@ int RunRm(const RmOptions& options) {
         return status;
     }
     for (const std::string& path : options.names) {
-        const auto slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "/" : path.substr(0, slash + 1);
-        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (int status = session.EnterFolder(folder); status != 0) {
+        std::vector<ListedEntry> listing;
+        const ListedEntry* entry = nullptr;
+        if (int status = session.FindFileByPath(path, listing, entry); status != 0) {
             return status;
-        }
-        const auto listing = session.Listing();
-        const ListedEntry* entry = session.FindFile(listing, name);
-        if (entry == nullptr) {
-            std::fprintf(stderr, "qrm284: There is no file \"%s\" on the player.\n", Printable(path).c_str());
-            return ExitFailure;
         }
         if (options.dryRun) {
             Emit(options.json, {{"event", "would-delete"}, {"name", path}}, "would delete " + Printable(path));
