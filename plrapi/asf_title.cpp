@@ -1,12 +1,17 @@
 #include "plrapi/asf_title.h"
 
 #include "platform/text/code_page.h"
-#include "plrapi/little_endian.h"
+#include "wire/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace plrapi {
+
+using wire::LoadLe16;
+using wire::LoadLe32;
+using wire::StoreLe16;
+using wire::StoreLe32;
 
 namespace {
 

@@ -1,12 +1,17 @@
 #include "plrapi/title_trailer.h"
 
-#include "plrapi/little_endian.h"
+#include "wire/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
 namespace plrapi {
+
+using wire::LoadLe16;
+using wire::LoadLe32;
+using wire::StoreLe16;
+using wire::StoreLe32;
 
 std::array<uint8_t, TitleHeaderSize> BuildTitleHeader(size_t textLength, uint32_t width) {
     namespace h = title_header;

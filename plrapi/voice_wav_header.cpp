@@ -1,11 +1,16 @@
 #include "plrapi/voice_wav_header.h"
 
-#include "plrapi/little_endian.h"
+#include "wire/byte_order.h"
 #include "plrapi/voice_blocks.h"
 
 #include <cstring>
 
 namespace plrapi {
+
+using wire::LoadLe16;
+using wire::LoadLe32;
+using wire::StoreLe16;
+using wire::StoreLe32;
 
 namespace {
 

@@ -15,6 +15,12 @@ namespace {
 constexpr uint32_t ControlTimeoutMs = 5000;
 constexpr uint32_t ClientVersion = 1100;
 
+// A bulk URB on the endpoint (direction in bit 7).
+UrbRequest BulkUrb(uint8_t endpoint, uint8_t* buffer, uint32_t size, uint32_t timeoutMs) {
+    return {.endpoint = endpoint & 0x0Fu, .in = (endpoint & 0x80) != 0, .buffer = buffer, .length = size,
+            .timeoutMs = timeoutMs};
+}
+
 class UsbipBackend final : public Backend {
 public:
     explicit UsbipBackend(UsbipAddress address) : address_(std::move(address)) {}
@@ -56,20 +62,11 @@ public:
     }
 
     TransferResult SubmitBulk(const BulkRequest& bulk) {
-        const UrbRequest request{.endpoint = bulk.endpoint & 0x0Fu,
-                                 .in = (bulk.endpoint & 0x80) != 0,
-                                 .buffer = bulk.buffer,
-                                 .length = bulk.size,
-                                 .timeoutMs = bulk.timeoutMs};
-        return Submit(bulk.uniqueId, request);
+        return Submit(bulk.uniqueId, BulkUrb(bulk.endpoint, bulk.buffer, bulk.size, bulk.timeoutMs));
     }
 
     BulkQueueResult SubmitBulkQueue(const BulkQueueRequest& run) {
-        const UrbRequest request{.endpoint = run.endpoint & 0x0Fu,
-                                 .in = (run.endpoint & 0x80) != 0,
-                                 .buffer = run.buffer,
-                                 .length = run.size,
-                                 .timeoutMs = run.timeoutMs};
+        const UrbRequest request = BulkUrb(run.endpoint, run.buffer, run.size, run.timeoutMs);
         std::lock_guard lock(mutex_);
         if (!session_ || session_->Devid() != run.uniqueId) {
             return {0, {Status::NoDevice, 0, "not imported"}};

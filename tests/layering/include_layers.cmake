@@ -1,5 +1,5 @@
 # Each folder includes only its own headers and those of the layers below it:
-# wire -> usblink -> portio -> plrapi (which sees only portio.h); the update
+# wire -> usblink -> portio -> plrapi (portio.h and the byte-order helpers only); the update
 # engine never includes the wizard; the simulated player includes nothing of
 # the host side.
 # Run as: cmake -DSOURCE_DIR=<root> -P include_layers.cmake
@@ -12,7 +12,7 @@ set(layers
   "sim|"
   "usblink|wire/ platform/"
   "portio|portio.h wire/ usblink/ platform/"
-  "plrapi|portio.h plrapi.h platform/"
+  "plrapi|portio.h plrapi.h platform/ wire/byte_order.h"
   "updater/resources|"
   "updater/engine|wire/ usblink/ platform/ updater/resources/"
   "updater/wizard|wire/ usblink/ platform/ updater/resources/ updater/engine/"

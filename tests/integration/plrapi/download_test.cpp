@@ -94,11 +94,7 @@ class TrailerRequests : public testsupport::TransferSessionTest, public ::testin
 TEST_P(TrailerRequests, TakeWholeBlocksAndTheTrailerWithTheLastPieceOnly) {
     const auto& c = GetParam();
     const auto data = Data(c.size);
-    ASSERT_EQ(List(), 1);
-    PcFile file("tune", "mp3", data.size());
-    ASSERT_EQ(UploadFile(file, data), 1);
-    ASSERT_EQ(api->PlrReadFileStart(0), 1);
-    ASSERT_EQ(api->PlrReadFileInfo(&file), 1);
+    ASSERT_EQ(UploadTuneAndOpenIt(data), 1);
     std::vector<uint8_t> buffer(32768);
     size_t at = 0;
     for (size_t i = 0; i < c.pieces.size(); ++i) {
@@ -128,11 +124,7 @@ class Download : public testsupport::TransferSessionTest {};
 
 TEST_F(Download, ClosedBeforeTheEndIsCancelled) {
     const auto data = Data(100000);
-    ASSERT_EQ(List(), 1);
-    PcFile file("tune", "mp3", data.size());
-    ASSERT_EQ(UploadFile(file, data), 1);
-    ASSERT_EQ(api->PlrReadFileStart(0), 1);
-    ASSERT_EQ(api->PlrReadFileInfo(&file), 1);
+    ASSERT_EQ(UploadTuneAndOpenIt(data), 1);
     std::vector<uint8_t> buffer(32768);
     long length = 32768;
     ASSERT_EQ(api->PlrReadFileBlock(buffer.data(), &length, 0), 1);

@@ -105,6 +105,20 @@ protected:
         return api->PlrCloseFile();
     }
 
+    // Lists storage 0, uploads `data` as "tune.mp3" and opens it for reading;
+    // the first step's result that was not 1, else 1.
+    long UploadTuneAndOpenIt(const std::vector<uint8_t>& data) {
+        PcFile file("tune", "mp3", data.size());
+        if (const long listed = List(); listed != 1) {
+            return listed;
+        }
+        if (const long uploaded = UploadFile(file, data); uploaded != 1) {
+            return uploaded;
+        }
+        const long started = api->PlrReadFileStart(0);
+        return started == 1 ? api->PlrReadFileInfo(&file) : started;
+    }
+
     // A whole download in pieces of `piece` bytes; what the calls returned,
     // or none when one failed.
     std::optional<std::vector<uint8_t>> DownloadFile(PcFile& file, unsigned long size, size_t piece) {
