@@ -1,36 +1,21 @@
 #include "platform/system/debug_output.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace platform {
 
-namespace {
+constinit std::atomic<detail::DebugSwitch> detail::debugState{detail::DebugSwitch::Unread};
 
-enum class Switch : int { Unread, Off, On };
-
-constinit std::atomic<Switch> state{Switch::Unread};
-
-bool ReadEnvironment() {
+bool detail::ReadDebugEnvironment() {
     const char* value = std::getenv("KVX512_DEBUG");
     const bool on = value != nullptr && std::strcmp(value, "1") == 0;
-    state.store(on ? Switch::On : Switch::Off, std::memory_order_relaxed);
+    debugState.store(on ? DebugSwitch::On : DebugSwitch::Off, std::memory_order_relaxed);
     return on;
 }
 
-} // namespace
-
-bool DebugOutputOn() {
-    const Switch current = state.load(std::memory_order_relaxed);
-    if (current == Switch::Unread) {
-        return ReadEnvironment();
-    }
-    return current == Switch::On;
-}
-
-void ReadDebugSwitch() { ReadEnvironment(); }
+void ReadDebugSwitch() { detail::ReadDebugEnvironment(); }
 
 void OutputDebugText(const char* text) {
     if (text == nullptr || !DebugOutputOn()) {

@@ -20,14 +20,7 @@ void Transfer(const char* request, const TransferResult& result) {
 
 } // namespace
 
-bool detail::ReadEnvironment() {
-    const char* value = std::getenv("KVX512_DEBUG");
-    const bool on = value != nullptr && std::strcmp(value, "1") == 0;
-    State().store(on ? Switch::On : Switch::Off, std::memory_order_relaxed);
-    return on;
-}
-
-void ReadSwitch() { detail::ReadEnvironment(); }
+void ReadSwitch() { platform::ReadDebugSwitch(); }
 
 void Version(const DriverVersion& version) {
     std::fprintf(stderr, "kvx512: Version: %s, %u \"%s\"\n", StatusName(version.status), version.number,

@@ -3,34 +3,16 @@
 // while it is off a request costs one load and one branch, nothing more.
 #pragma once
 
+#include "platform/system/debug_output.h"
 #include "platform/usb/usb_driver.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
 namespace platform::usb::trace {
 
-namespace detail {
-enum class Switch : uint8_t { Unread, Off, On };
-// Constant-initialised, so reading it checks no guard.
-inline std::atomic<Switch>& State() {
-    static constinit std::atomic<Switch> state{Switch::Unread};
-    return state;
-}
-// Reads KVX512_DEBUG into the state; whether it is on.
-bool ReadEnvironment();
-} // namespace detail
-
-// Whether requests are traced: KVX512_DEBUG=1 when first asked. For the
-// seam's own files (the state is one per module).
-inline bool On() {
-    const detail::Switch state = detail::State().load(std::memory_order_relaxed);
-    if (state == detail::Switch::Off) [[likely]] {
-        return false;
-    }
-    return state == detail::Switch::On || detail::ReadEnvironment();
-}
+// Whether requests are traced: KVX512_DEBUG=1, the switch of the debug output.
+inline bool On() { return platform::DebugOutputOn(); }
 
 // Reads KVX512_DEBUG again; for tests, the seam itself reads it once.
 void ReadSwitch();
