@@ -9,7 +9,9 @@
 
 namespace plrapi {
 
-inline constexpr size_t VoiceWavHeaderSize = 48;// Field offsets; each field ends where the next begins.
+inline constexpr size_t VoiceWavHeaderSize = 48;
+
+// Field offsets; each field ends where the next begins.
 namespace wav {
 inline constexpr size_t Riff = 0;               // "RIFF"
 inline constexpr size_t RiffSize = 4;           // uint32: data size + 40

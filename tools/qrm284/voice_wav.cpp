@@ -1,5 +1,7 @@
 #include "tools/qrm284/voice_wav.h"
 
+#include "wire/byte_order.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,20 +14,16 @@ constexpr uint16_t FormatImaAdpcm = 0x0011;
 constexpr uint16_t BlockBytes = 256;
 constexpr uint16_t SamplesPerBlock = 505;   // 4 header bytes hold one sample, 252 bytes two each
 
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+using wire::LoadLe16;
+using wire::LoadLe32;
 
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
+    out.resize(out.size() + 4);
+    wire::StoreLe32(out.data() + out.size() - 4, v);
 }
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
+    out.resize(out.size() + 2);
+    wire::StoreLe16(out.data() + out.size() - 2, v);
 }
 void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
@@ -43,7 +41,7 @@ VoiceCheck PackVoiceWav(const std::vector<uint8_t>& bytes) {
     uint32_t dataSize = 0;
     size_t at = 12;
     while (at + 8 <= bytes.size()) {
-        const uint32_t size = Le32(bytes.data() + at + 4);
+        const uint32_t size = LoadLe32(bytes.data() + at + 4);
         const size_t body = at + 8;
         const size_t available = bytes.size() - body;
         if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0 && size <= available) {
@@ -64,10 +62,10 @@ VoiceCheck PackVoiceWav(const std::vector<uint8_t>& bytes) {
         check.problem = "is a WAV file without a readable format or data chunk";
         return check;
     }
-    const uint16_t format = Le16(fmt);
-    const uint16_t channels = Le16(fmt + 2);
-    const uint32_t rate = Le32(fmt + 4);
-    const uint16_t blockAlign = Le16(fmt + 12);
+    const uint16_t format = LoadLe16(fmt);
+    const uint16_t channels = LoadLe16(fmt + 2);
+    const uint32_t rate = LoadLe32(fmt + 4);
+    const uint16_t blockAlign = LoadLe16(fmt + 12);
     if (format != FormatImaAdpcm || channels != 1 || rate != 8000 || blockAlign != BlockBytes) {
         check.problem = "is not IMA ADPCM, mono, 8 kHz with 256-byte blocks";
         return check;
