@@ -75,6 +75,56 @@ TEST_F(FirmwareWorker, WritesTheCarriedImageAndWaitsForTheReconnection) {
     EXPECT_TRUE(fs::is_empty(folder)) << "temporary files are gone";
 }
 
+// Records, with each bar position, how many image blocks the player had been given.
+class BlockCountingSheet : public RecordingSheet {
+public:
+    explicit BlockCountingSheet(kvx512sim::Player& player) : player_(player) {}
+
+    updater::LRESULT SendSheetMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_WIZ_PROGRESS && wParam == ProgressPosition) {
+            const size_t blocks = player_.Firmware().ProgrammedImage().size() / 512;
+            std::lock_guard lock(mutex_);
+            positions_.emplace_back(blocks, lParam);
+        }
+        return RecordingSheet::SendSheetMessage(message, wParam, lParam);
+    }
+    std::vector<std::pair<size_t, LPARAM>> Positions() const {
+        std::lock_guard lock(mutex_);
+        return positions_;
+    }
+
+private:
+    kvx512sim::Player& player_;
+    mutable std::mutex mutex_;
+    std::vector<std::pair<size_t, LPARAM>> positions_;
+};
+
+TEST_F(FirmwareWorker, BarFollowsTheBlocksWhileTheImageIsSent) {
+    constexpr size_t ImageBlocks = 845;
+    BlockCountingSheet sheet(Player());
+    EXPECT_EQ(FirmwareUpdateWorker(sheet), 1u);
+    sheet.JoinAll();
+    LPARAM previous = 0;
+    LPARAM highest = 0;
+    LPARAM worstLag = 0;   // percent of the blocks taken that the bar does not show
+    size_t between = 0;
+    bool wentBack = false;
+    for (const auto& [blocks, position] : sheet.Positions()) {
+        if (blocks == 0 || blocks >= ImageBlocks) {
+            continue;   // the erase before, the end after
+        }
+        wentBack |= position < previous;
+        worstLag = std::max(worstLag, static_cast<LPARAM>(blocks * 100 / ImageBlocks) - position);
+        highest = std::max(highest, position);
+        between += position > 0 && position < 100 ? 1 : 0;
+        previous = position;
+    }
+    EXPECT_FALSE(wentBack);
+    EXPECT_LE(worstLag, 2);
+    EXPECT_LE(highest, 98) << "full only once the player confirmed";
+    EXPECT_GE(between, 90u) << "positions strictly between 0 and 100 while the image is sent";
+}
+
 struct PathCase {
     const char* name;
     uint8_t appFirmware;
