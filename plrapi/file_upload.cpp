@@ -48,35 +48,12 @@ public:
     void Hold(const uint8_t* data, size_t size) override { HoldTail(data, size); }
 };
 
-// The head window and capture come from the first block; the tail window
-// follows every block, the first included, so that a file sent in one
-// block still shows its last 128 bytes.
-void KeepTitleSources(const uint8_t* data, size_t size) {
-    auto& upload = Upload();
-    if (!upload.firstBlockSeen) {
-        upload.firstBlockSeen = true;
-        upload.head.fill(0);
-        std::memcpy(upload.head.data(), data, std::min(size, upload.head.size()));
-        upload.capture.fill(0);
-        upload.captureSize = std::min(size, upload.capture.size());
-        std::memcpy(upload.capture.data(), data, upload.captureSize);
-    }
-    auto& tail = upload.tail;
-    if (size >= tail.size()) {
-        std::memcpy(tail.data(), data + size - tail.size(), tail.size());
-    } else {
-        std::memmove(tail.data(), tail.data() + size, tail.size() - size);
-        std::memcpy(tail.data() + tail.size() - size, data, size);
-    }
-}
-
 // The held tail, the title picture and its header as one stream: one write
 // below a chunk, else a chunk and the rest.
 bool SendTailWithTrailer(const FileRecord& current) {
     auto& upload = Upload();
     const std::string_view longName(current.longName, strnlen(current.longName, sizeof current.longName));
-    const std::string title = plrapi::ChooseTitleText(
-        {longName, upload.head.data(), upload.tail.data(), upload.capture.data(), upload.captureSize});
+    const std::string title = plrapi::ChooseTitleText(upload.titleWindows.Sources(longName));
     const plrapi::TitleTrailer trailer = plrapi::BuildTitleTrailer(title);
     std::vector<uint8_t> stream(upload.held.data(), upload.held.data() + upload.heldSize);
     stream.insert(stream.end(), trailer.begin(), trailer.end());
@@ -118,9 +95,7 @@ long CDeviceAPI::PlrWriteFileInfo(CPDFileInfo* info) {
     upload.open = false;
     upload.kind = record.kind;
     upload.bytesWritten = record.kind == plrapi::UploadKind::Plain ? 0 : plrapi::TitleTrailerSize;
-    upload.firstBlockSeen = false;
-    upload.tail.fill(0);
-    upload.captureSize = 0;
+    upload.titleWindows.Reset();
     upload.heldSize = 0;
     if (record.kind == plrapi::UploadKind::Voice) {
         upload.voice.Start(record.pcSize);
@@ -146,7 +121,7 @@ long CDeviceAPI::PlrWriteFileBlock(unsigned char* data, long length) {
         return 0;
     }
     const auto size = static_cast<size_t>(length);
-    KeepTitleSources(data, size);
+    upload.titleWindows.Keep(data, size);
     if (upload.voice.Active()) {
         ChunkSink sink;
         switch (upload.voice.Feed(data, size, sink)) {

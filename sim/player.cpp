@@ -144,6 +144,11 @@ bool Player::FailureStrikes() {
     return true;
 }
 
+void Player::CorruptNextStoredFile(uint32_t offset) {
+    std::lock_guard lock(mutex_);
+    corruptNextFileAt_ = offset;
+}
+
 void Player::WithholdDataAfterBlocks(uint32_t blocks) {
     std::lock_guard lock(mutex_);
     withholdDataAfter_ = blocks;
@@ -175,6 +180,22 @@ void Player::GarbageReplies(int count) {
 void Player::RefuseNextCommand(uint8_t errorCode) {
     std::lock_guard lock(mutex_);
     refuseNext_ = errorCode;
+}
+
+void Player::AnswerNextCommandWith(std::vector<uint8_t> block) {
+    std::lock_guard lock(mutex_);
+    block.resize(BlockSize, 0);
+    answerNext_ = std::move(block);
+}
+
+void Player::DelayCommandFaults(int commands) {
+    std::lock_guard lock(mutex_);
+    commandFaultDelay_ = commands;
+}
+
+void Player::LimitWaits(uint32_t milliseconds) {
+    std::lock_guard lock(mutex_);
+    waitLimitMs_ = milliseconds;
 }
 
 void Player::DetachAfterDataBytes(uint32_t bytes) {
@@ -373,7 +394,8 @@ UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>* move
     std::optional<Clock::time_point> deadlineAt;
     const auto deadline = [&] {
         if (!deadlineAt) {
-            deadlineAt = Clock::now() + std::chrono::milliseconds(request.timeoutMs);
+            const uint32_t waitMs = waitLimitMs_ > 0 ? std::min(waitLimitMs_, request.timeoutMs) : request.timeoutMs;
+            deadlineAt = Clock::now() + std::chrono::milliseconds(waitMs);
         }
         return *deadlineAt;
     };
@@ -496,7 +518,18 @@ void Player::OnCommand(const Command& command) {
         Reply(IdentificationReply(identification_.Text()), {}, true);
         return;
     }
-    if (refuseNext_) {
+    // A delayed fault lets this command through.
+    const bool faultDue = (refuseNext_ || answerNext_) && !Strike(commandFaultDelay_);
+    if (faultDue && answerNext_) {
+        std::vector<uint8_t> block = std::move(*answerNext_);
+        answerNext_.reset();
+        if (command.code == "R") {
+            Reply(block);
+        }
+        Reply(std::move(block));
+        return;
+    }
+    if (faultDue && refuseNext_) {
         const uint8_t code = *refuseNext_;
         refuseNext_.reset();
         ReplyError(code);

@@ -69,6 +69,17 @@ public:
     // with an error reply carrying this code and has no other effect; a
     // refused "R" still sends its two answer blocks, both error replies.
     void RefuseNextCommand(uint8_t errorCode);
+    // The next command other than "Y" is answered with `block` (padded or cut
+    // to 512 bytes), a reply meant for another command, and has no other
+    // effect; an "R" gets it as both of its answer blocks.
+    void AnswerNextCommandWith(std::vector<uint8_t> block);
+    // RefuseNextCommand and AnswerNextCommandWith strike only once this many
+    // more commands other than "Y" have been carried out as usual.
+    void DelayCommandFaults(int commands);
+    // A read waiting for an answer that has not come gives up after at most
+    // this long, whatever its time-out (0: its time-out): hosts with time-outs
+    // of minutes then meet their time-outs at once.
+    void LimitWaits(uint32_t milliseconds);
     // The file data being read (or the next file's) stops after this many
     // more 512-byte blocks: the rest is withheld, so the reads after them run
     // into their time-out. Strikes once.
@@ -79,6 +90,9 @@ public:
     // more is cut at the count and fails with NotAttached; one that ends
     // exactly on it succeeds. Strikes once.
     void DetachAfterDataBytes(uint32_t bytes);
+    // The next file written completely is stored with the byte at `offset`
+    // inverted, as a failing flash cell would keep it. Strikes once.
+    void CorruptNextStoredFile(uint32_t offset);
     // The next "GG" sends `headerBlock` (padded or cut to 512 bytes) instead
     // of its header and `entryBytes` (in 512-byte blocks, the last padded)
     // instead of its entries. An empty header keeps the real header; a given
@@ -240,7 +254,11 @@ private:
     int garbageReplies_ = 0;
     int cancelRequests_ = 0;
     std::optional<uint8_t> refuseNext_;
+    std::optional<std::vector<uint8_t>> answerNext_;
+    int commandFaultDelay_ = 0;
+    uint32_t waitLimitMs_ = 0;
     std::optional<uint64_t> detachAfter_;
+    std::optional<uint32_t> corruptNextFileAt_;
     std::optional<uint32_t> withholdDataAfter_;   // blocks
     uint64_t phaseBytes_ = 0;
     std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> listingOverride_;

@@ -240,6 +240,10 @@ void Player::FinishWrite() {
         fontData_ = std::move(*phase.data);
         return;
     }
+    if (corruptNextFileAt_ && *corruptNextFileAt_ < phase.data->size()) {
+        (*phase.data)[*corruptNextFileAt_] ^= 0xFF;
+        corruptNextFileAt_.reset();
+    }
     // The entries were checked when the write began and nothing but data has
     // reached the player since; a test that changed the folder meanwhile
     // loses the file.

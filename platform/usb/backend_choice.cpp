@@ -3,15 +3,14 @@
 #include "platform/usb/usb_trace.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 
 namespace platform::usb {
 
 namespace {
 
-std::unique_ptr<Backend> MakeBackendFromEnvironment() {
-    const char* value = std::getenv("KVX512_USB");
-    std::string_view choice = value != nullptr ? value : "";
+std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     if (choice.empty() || choice == "libusb") {
         return MakeLibusbBackend();
     }
@@ -24,11 +23,40 @@ std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     return MakeMissingDriverBackend();
 }
 
+std::mutex chosenMutex;
+std::string chosen;
+
+std::unique_ptr<Backend> MakeBackendFromEnvironment() {
+    const char* value = std::getenv("KVX512_USB");
+    std::unique_ptr<Backend> backend = MakeBackendNamed(value != nullptr ? value : "");
+    if (const char* device = std::getenv("KVX512_DEVICE"); device != nullptr && *device != '\0') {
+        backend->Choose(device);
+        std::lock_guard lock(chosenMutex);
+        chosen = device;
+    }
+    return backend;
+}
+
 } // namespace
 
 Backend& CurrentBackend() {
     static const std::unique_ptr<Backend> backend = MakeBackendFromEnvironment();
     return *backend;
+}
+
+std::vector<DeviceLocation> ListLocations() { return CurrentBackend().ListLocations(); }
+
+void ChooseDevice(const std::string& locationId) {
+    Backend& backend = CurrentBackend();
+    std::lock_guard lock(chosenMutex);
+    backend.Choose(locationId);
+    chosen = locationId;
+}
+
+std::string ChosenDevice() {
+    CurrentBackend();   // KVX512_DEVICE counts once the backend is made
+    std::lock_guard lock(chosenMutex);
+    return chosen;
 }
 
 DriverHandle OpenDriver() {

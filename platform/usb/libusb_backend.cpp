@@ -116,23 +116,40 @@ public:
 
     std::vector<PresentDevice> ListPresentDevices() override {
         std::vector<PresentDevice> present;
-        if (context_ == nullptr) {
-            return present;
-        }
-        for (libusb_device* device : DeviceList(context_)) {
-            libusb_device_descriptor descriptor{};
-            if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS) {
+        const std::string chosen = Chosen();
+        for (const DeviceLocation& location : ListLocations()) {
+            if (!chosen.empty() && location.id != chosen) {
                 continue;
             }
             char prefix[32];
-            std::snprintf(prefix, sizeof prefix, "USB\\VID_%04X&PID_%04X\\", descriptor.idVendor,
-                          descriptor.idProduct);
-            present.push_back({prefix + PortPath(device), UsbDeviceClassGuid});
+            std::snprintf(prefix, sizeof prefix, "USB\\VID_%04X&PID_%04X\\", location.vendorId, location.productId);
+            present.push_back({prefix + location.id, UsbDeviceClassGuid});
         }
         return present;
     }
 
+    std::vector<DeviceLocation> ListLocations() override {
+        std::vector<DeviceLocation> locations;
+        if (context_ == nullptr) {
+            return locations;
+        }
+        for (libusb_device* device : DeviceList(context_)) {
+            libusb_device_descriptor descriptor{};
+            if (libusb_get_device_descriptor(device, &descriptor) == LIBUSB_SUCCESS) {
+                locations.push_back({PortPath(device), descriptor.idVendor, descriptor.idProduct, UniqueId(device)});
+            }
+        }
+        return locations;
+    }
+
+    // Devices already opened elsewhere stay open, unused: Scan no longer reports them.
+    void Choose(const std::string& locationId) override {
+        std::lock_guard lock(choiceMutex_);
+        chosen_ = locationId;
+    }
+
     ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) {
+        const std::string chosen = Chosen();
         std::lock_guard lock(mutex_);
         ScanResult result{Status::Success, {}};
         if (context_ == nullptr) {
@@ -141,7 +158,8 @@ public:
         for (libusb_device* device : DeviceList(context_)) {
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS ||
-                descriptor.idVendor != vendorId || descriptor.idProduct != productId) {
+                descriptor.idVendor != vendorId || descriptor.idProduct != productId ||
+                (!chosen.empty() && PortPath(device) != chosen)) {
                 continue;
             }
             const uint32_t uniqueId = UniqueId(device);
@@ -332,6 +350,11 @@ private:
         }
     }
 
+    std::string Chosen() {
+        std::lock_guard lock(choiceMutex_);
+        return chosen_;
+    }
+
     Opened* Find(uint32_t uniqueId) {
         const auto found = opened_.find(uniqueId);
         return found == opened_.end() ? nullptr : &found->second;
@@ -364,6 +387,10 @@ private:
     std::mutex mutex_;
     libusb_context* context_ = nullptr;
     std::map<uint32_t, Opened> opened_;
+    // The port path the process was narrowed to (empty for all), with a lock
+    // of its own: the device list must not wait for a transfer.
+    std::mutex choiceMutex_;
+    std::string chosen_;
     // The asynchronous transfers of runs and their done flags, kept between runs.
     std::vector<libusb_transfer*> transfers_;
     std::vector<int> done_;

@@ -9,6 +9,8 @@ class MissingDriverBackend final : public Backend {
 public:
     DriverHandle OpenDriver() override { return nullptr; }
     std::vector<PresentDevice> ListPresentDevices() override { return {}; }
+    std::vector<DeviceLocation> ListLocations() override { return {}; }
+    void Choose(const std::string& /*locationId*/) override {}
 };
 
 } // namespace

@@ -2,9 +2,37 @@
 #include "platform/usb/usb_driver.h"
 #include "sim/bus.h"
 
+#include <mutex>
+#include <string>
+
 namespace platform::usb {
 
 namespace {
+
+// "sim-1" for the first player on the bus: its place, which stays while
+// players come and go.
+std::string LocationId(uint32_t uniqueId) { return "sim-" + std::to_string(uniqueId - kvx512sim::FirstUniqueId + 1); }
+
+// The location the backend was narrowed to; empty for all.
+class Choice {
+public:
+    void Set(const std::string& locationId) {
+        std::lock_guard lock(mutex_);
+        chosen_ = locationId;
+    }
+    std::string Get() const {
+        std::lock_guard lock(mutex_);
+        return chosen_;
+    }
+    bool Shows(uint32_t uniqueId) const {
+        std::lock_guard lock(mutex_);
+        return chosen_.empty() || chosen_ == LocationId(uniqueId);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::string chosen_;
+};
 
 Status ToStatus(kvx512sim::UsbStatus status) {
     switch (status) {
@@ -39,6 +67,9 @@ TransferResult Submit(uint32_t uniqueId, const kvx512sim::UsbRequest& request) {
 }
 
 class SimDriver final : public Driver {
+public:
+    explicit SimDriver(const Choice& choice) : choice_(choice) {}
+
 private:
     DriverVersion QueryVersion() override {
         DriverVersion version;
@@ -52,7 +83,9 @@ private:
     }
 
     ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) override {
-        return {Status::Success, kvx512sim::Bus::Instance().Scan(vendorId, productId)};
+        ScanResult result{Status::Success, kvx512sim::Bus::Instance().Scan(vendorId, productId)};
+        std::erase_if(result.uniqueIds, [this](uint32_t uniqueId) { return !choice_.Shows(uniqueId); });
+        return result;
     }
 
     Status SelectInterface(uint32_t uniqueId, uint8_t interfaceNumber, uint8_t alternateSetting) override {
@@ -80,6 +113,8 @@ private:
     TransferResult SubmitClearHalt(uint32_t uniqueId, uint8_t endpoint, uint32_t timeoutMs) override {
         return Submit(uniqueId, {.pipe = endpoint, .options = 1, .timeoutMs = timeoutMs});
     }
+
+    const Choice& choice_;
 };
 
 class SimBackend final : public Backend {
@@ -93,15 +128,46 @@ public:
     }
 
     std::vector<PresentDevice> ListPresentDevices() override {
+        const auto listed = kvx512sim::Bus::Instance().PresentDevices();
+        const std::string chosen = choice_.Get();
         std::vector<PresentDevice> devices;
-        for (const auto& device : kvx512sim::Bus::Instance().PresentDevices()) {
-            devices.push_back({device.instanceId, device.classGuid});
+        if (chosen.empty()) {
+            for (const auto& device : listed) {
+                devices.push_back({device.instanceId, device.classGuid});
+            }
+            return devices;
+        }
+        // The bus lists its attached players first, in their order on it.
+        const auto locations = ListLocations();
+        for (size_t i = 0; i < locations.size() && i < listed.size(); ++i) {
+            if (locations[i].id == chosen) {
+                devices.push_back({listed[i].instanceId, listed[i].classGuid});
+            }
         }
         return devices;
     }
 
+    std::vector<DeviceLocation> ListLocations() override {
+        auto& bus = kvx512sim::Bus::Instance();
+        std::vector<DeviceLocation> locations;
+        for (size_t index = 0;; ++index) {
+            const auto player = bus.SharedPlayer(index);
+            if (player == nullptr) {
+                break;
+            }
+            if (player->Attached()) {
+                const uint32_t uniqueId = kvx512sim::FirstUniqueId + static_cast<uint32_t>(index);
+                locations.push_back({LocationId(uniqueId), kvx512sim::VendorId, player->ProductId(), uniqueId});
+            }
+        }
+        return locations;
+    }
+
+    void Choose(const std::string& locationId) override { choice_.Set(locationId); }
+
 private:
-    SimDriver driver_;
+    Choice choice_;
+    SimDriver driver_{choice_};
 };
 
 } // namespace

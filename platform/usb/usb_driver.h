@@ -119,6 +119,17 @@ struct PresentDevice {
     std::string classGuid;        // setup class, upper-case with braces
 };
 
+// Where an attached device is plugged in: what a person names to pick one
+// player of several on a bench.
+struct DeviceLocation {
+    // libusb: bus number and port path ("1-4.2"); USB/IP: the server's bus ID
+    // ("1-1"); the in-process bus: "sim-" and the player's place on it from 1.
+    std::string id;
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+    uint32_t uniqueId = 0;        // as Scan reports the device
+};
+
 // The published setup class of USB devices.
 inline constexpr const char* UsbDeviceClassGuid = "{36FC9E60-C465-11CF-8056-444553540000}";
 
@@ -195,11 +206,22 @@ public:
     virtual DriverHandle OpenDriver() = 0;
     // The device list; never opens a device. May block on the network (USB/IP).
     virtual std::vector<PresentDevice> ListPresentDevices() = 0;
+    // Every attached device, in the backend's order, whatever was chosen
+    // (USB/IP: the server's exports, only the URL's bus ID when it names one).
+    // Never opens or imports a device; may block on the network (USB/IP).
+    virtual std::vector<DeviceLocation> ListLocations() = 0;
+    // From now on the backend shows only the device at this location: Scan
+    // finds no other and the device list lists only its entry, so that every
+    // library above reaches that one player without knowing of the choice.
+    // A location where nothing is attached shows nothing; empty shows every
+    // device again.
+    virtual void Choose(const std::string& locationId) = 0;
 };
 
 // The backend KVX512_USB names: "sim", "libusb" (the default) or
 // "usbip://HOST[:PORT][/BUSID]". An unknown value gives a backend whose
 // driver cannot be opened, so every request fails as with a missing driver.
+// It shows only the device KVX512_DEVICE names, when that is set.
 Backend& CurrentBackend();
 
 // Opens the driver of the current backend.
@@ -207,6 +229,17 @@ DriverHandle OpenDriver();
 
 // The current backend's device list.
 std::vector<PresentDevice> ListPresentDevices();
+
+// The current backend's attached devices (Backend::ListLocations).
+std::vector<DeviceLocation> ListLocations();
+
+// Chooses the device the whole process reaches (Backend::Choose on the current
+// backend); empty: every device, the libraries taking the first they find.
+// The environment variable KVX512_DEVICE chooses one the same way when the
+// backend is made, so that every program started with it agrees.
+void ChooseDevice(const std::string& locationId);
+// The location chosen last; empty when none is.
+std::string ChosenDevice();
 
 // Backend factories, one per file.
 std::unique_ptr<Backend> MakeSimBackend();

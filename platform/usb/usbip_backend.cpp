@@ -29,14 +29,41 @@ public:
 
     std::vector<PresentDevice> ListPresentDevices() override {
         std::vector<PresentDevice> present;
+        const std::string chosen = Chosen();
         if (auto devices = QueryExportedDevices(address_)) {
             for (const auto& device : *devices) {
-                if (address_.busId.empty() || device.busId == address_.busId) {
+                if (Shows(device.busId, chosen)) {
                     present.push_back({UsbipInstanceId(device), UsbDeviceClassGuid});
                 }
             }
         }
         return present;
+    }
+
+    std::vector<DeviceLocation> ListLocations() override {
+        std::vector<DeviceLocation> locations;
+        if (auto devices = QueryExportedDevices(address_)) {
+            for (const auto& device : *devices) {
+                if (Shows(device.busId, {})) {
+                    // The unique ID is the devid its URBs would carry (UsbipSession::Devid).
+                    locations.push_back({device.busId, device.vendorId, device.productId,
+                                         (device.busNumber << 16) | (device.deviceNumber & 0xFFFF)});
+                }
+            }
+        }
+        return locations;
+    }
+
+    // A device imported before is given up when it is not the one chosen.
+    void Choose(const std::string& locationId) override {
+        {
+            std::lock_guard lock(choiceMutex_);
+            chosen_ = locationId;
+        }
+        std::lock_guard lock(mutex_);
+        if (session_ && !Shows(session_->Device().busId, locationId)) {
+            session_.reset();
+        }
     }
 
     ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) {
@@ -89,14 +116,24 @@ public:
     }
 
 private:
+    // The URL's bus ID, like the chosen one, keeps every other export out of sight.
+    bool Shows(const std::string& busId, const std::string& chosen) const {
+        return (address_.busId.empty() || busId == address_.busId) && (chosen.empty() || busId == chosen);
+    }
+
+    std::string Chosen() {
+        std::lock_guard lock(choiceMutex_);
+        return chosen_;
+    }
+
     void Import(uint16_t vendorId, uint16_t productId) {
+        const std::string chosen = Chosen();
         const auto devices = QueryExportedDevices(address_);
         if (!devices) {
             return;
         }
         for (const auto& device : *devices) {
-            if (device.vendorId != vendorId || device.productId != productId ||
-                (!address_.busId.empty() && device.busId != address_.busId)) {
+            if (device.vendorId != vendorId || device.productId != productId || !Shows(device.busId, chosen)) {
                 continue;
             }
             session_ = UsbipSession::Import(address_, device.busId);
@@ -125,6 +162,10 @@ private:
 
     std::mutex mutex_;
     const UsbipAddress address_;
+    // The bus ID the process was narrowed to (empty for all), with a lock of
+    // its own: the device list must not wait for a transfer.
+    std::mutex choiceMutex_;
+    std::string chosen_;
     std::optional<UsbipSession> session_;
     ForwardingDriver<UsbipBackend> driver_{*this, ClientVersion, "KVX512 USB/IP client"};
 };

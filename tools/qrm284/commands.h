@@ -10,17 +10,27 @@ inline constexpr int ExitFailure = 1;    // the operation failed
 inline constexpr int ExitUsage = 2;      // the command line cannot be used
 inline constexpr int ExitNoPlayer = 3;   // no player answered
 inline constexpr int ExitRefused = 4;    // the player refused the operation
+inline constexpr int ExitInterrupted = 130;   // Ctrl-C (SIGINT) or SIGTERM cancelled a transfer, as shells count 128 + 2
 
 // Prints one sentence for a person and gives the failure exit status.
 int Fail(const char* sentence);
 
+// --device LOCATION (or the environment variable KVX512_DEVICE) on the app:
+// every command reaches only the player there; an unknown location ends the
+// run with ExitNoPlayer (CLI::RuntimeError). Add it before the subcommands,
+// so that it may also follow them.
+void AddDeviceOption(CLI::App& app);
+void AddDevicesCommand(CLI::App& app, int& exitStatus);
 void AddInfoCommand(CLI::App& app, int& exitStatus);
 void AddLsCommand(CLI::App& app, int& exitStatus);
 void AddUpdateCommand(CLI::App& app, int& exitStatus);
 void AddPutCommand(CLI::App& app, int& exitStatus);
+void AddPreviewCommand(CLI::App& app, int& exitStatus);
 void AddGetCommand(CLI::App& app, int& exitStatus);
 void AddRmCommand(CLI::App& app, int& exitStatus);
 void AddOrderCommand(CLI::App& app, int& exitStatus);
 void AddFolderCommands(CLI::App& app, int& exitStatus);
+void AddFormatCommand(CLI::App& app, int& exitStatus);
+void AddFontCommand(CLI::App& app, int& exitStatus);
 
 } // namespace qrm284

@@ -2,13 +2,16 @@
 // title trailer, voice recordings as WAV).
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/device_session.h"
+#include "tools/qrm284/file_writer_thread.h"
 #include "tools/qrm284/json_output.h"
-#include "tools/qrm284/pc_file_info.h"
+#include "tools/qrm284/player_file_reader.h"
+#include "tools/qrm284/progress_meter.h"
 #include "tools/qrm284/terminal_text.h"
+#include "tools/qrm284/transfer_cancel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <strings.h>
@@ -25,10 +28,6 @@ struct GetOptions {
     bool json = false;
 };
 
-constexpr long PieceBytes = 32768;
-// A voice piece may grow by a block, and the first by the WAV header.
-constexpr size_t BufferBytes = PieceBytes + 256 + 48;
-
 std::string LocalPath(const GetOptions& options, const ListedEntry& entry) {
     std::string name = entry.name + (strcasecmp(entry.extension.c_str(), "ADP") == 0 ? ".wav"
                                      : entry.extension.empty()                      ? ""
@@ -43,48 +42,56 @@ std::string LocalPath(const GetOptions& options, const ListedEntry& entry) {
 }
 
 int Download(DeviceSession& session, const ListedEntry& entry, const std::string& target, bool json) {
-    CDeviceAPI& api = session.Api();
-    PcFileInfo info(entry.name, entry.extension, entry.size);
-    if (api.PlrReadFileStart(session.Storage()) != 1 || api.PlrReadFileInfo(&info) != 1) {
+    PlayerFileReader reader(session.Api());
+    if (!reader.Open(session.Storage(), entry.name, entry.extension, entry.size)) {
         std::fprintf(stderr, "qrm284: The player did not open \"%s\".\n", Printable(FullName(entry)).c_str());
         return ExitRefused;
     }
     const std::string partial = target + ".part";
-    std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        api.PlrCloseReadFile();
+    // Written by a thread of its own: a write per piece in this one would
+    // hold up the next request, costing up to a third of the rate.
+    FileWriterThread out(partial);
+    if (!out.Good()) {
+        reader.Close();
         std::fprintf(stderr, "qrm284: Cannot write \"%s\".\n", Printable(partial).c_str());
         return ExitFailure;
     }
-    std::vector<uint8_t> buffer(BufferBytes);
+    // Progress counts the file as the player holds it; what arrives differs by
+    // the title trailer (music) or the block form (voice), so the end is "all".
+    ProgressMeter meter("get", FullName(entry), entry.size, ProgressUnit::Bytes, json && entry.size > ProgressFloor);
     unsigned long long received = 0;
     for (;;) {
-        long length = PieceBytes;
-        const long before = api.PlrGetLastError();
-        if (api.PlrReadFileBlock(buffer.data(), &length, 0) != 1) {
-            // After the piece that reached the end the call fails without a code.
-            if (api.PlrGetLastError() == 10 && (before != 10 || received == 0)) {
-                out.close();
-                std::filesystem::remove(partial);
-                std::fprintf(stderr, "qrm284: Reading \"%s\" from the player failed.\n",
-                             Printable(FullName(entry)).c_str());
-                return ExitFailure;
-            }
+        if (CancelRequested()) {
+            reader.Close();   // the player stops sending
+            out.Close();
+            std::filesystem::remove(partial);
+            meter.Finish();
+            std::fprintf(stderr, "qrm284: Cancelled; \"%s\" was not copied.\n", Printable(FullName(entry)).c_str());
+            return ExitInterrupted;
+        }
+        const std::optional<size_t> length = reader.Next(out.Space(PlayerFileReader::PieceCapacity));
+        if (!length) {
+            out.Close();
+            std::filesystem::remove(partial);
+            std::fprintf(stderr, "qrm284: Reading \"%s\" from the player failed.\n", Printable(FullName(entry)).c_str());
+            return ExitFailure;
+        }
+        if (*length == 0) {
             break;
         }
-        out.write(reinterpret_cast<const char*>(buffer.data()), length);
-        received += static_cast<unsigned long long>(length);
-        if (length < PieceBytes) {
-            break;
-        }
+        out.Commit(*length);
+        received += *length;
+        meter.Update(std::min<unsigned long long>(received, entry.size));
+        ObserveBlock(received);
     }
-    api.PlrCloseReadFile();
-    out.close();
-    if (!out) {
+    reader.Close();
+    if (!out.Close()) {
         std::filesystem::remove(partial);
         std::fprintf(stderr, "qrm284: Cannot write \"%s\".\n", Printable(target).c_str());
         return ExitFailure;
     }
+    meter.Update(entry.size);
+    meter.Finish();
     std::filesystem::rename(partial, target);
     Emit(json, {{"event", "got"}, {"name", FullName(entry)}, {"path", target}, {"bytes", received}},
          Printable(FullName(entry)) + " -> " + Printable(target) + " (" + std::to_string(received) + " bytes)");
@@ -100,6 +107,7 @@ int RunGet(const GetOptions& options) {
     if (int status = session.Open(options.storage); status != 0) {
         return status;
     }
+    const CancelOnInterrupt interrupts;
     for (const std::string& path : options.names) {
         std::vector<ListedEntry> listing;
         const ListedEntry* entry = nullptr;

@@ -1,14 +1,16 @@
 // qrm284 info: is the player there, which firmware does it run, which model is it.
 #include "portio.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/json_output.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace qrm284 {
 
 namespace {
 
-int RunInfo() {
+int RunInfo(bool json) {
     if (dll_fn_FindDeivce() != 0) {
         return Fail("No player is connected.");
     }
@@ -20,6 +22,10 @@ int RunInfo() {
     if (dll_fn_get_player_version(text) != 0) {
         return Fail("The player did not send a valid identification.");
     }
+    if (json) {
+        Emit(true, {{"event", "info"}, {"present", true}, {"firmware", text}, {"model", text + 29}}, {});
+        return 0;
+    }
     std::printf("Player:   present\n");
     std::printf("Firmware: %s\n", text);
     std::printf("Model:    %s\n", text + 29);
@@ -30,7 +36,12 @@ int RunInfo() {
 
 void AddInfoCommand(CLI::App& app, int& exitStatus) {
     CLI::App* info = app.add_subcommand("info", "Report the player's presence, firmware version and model.");
-    info->callback([&exitStatus] { exitStatus = RunInfo(); });
+    auto json = std::make_shared<bool>(false);
+    info->add_flag("--json", *json, "One JSON object per line");
+    info->callback([json, &exitStatus] {
+        exitStatus = RunInfo(*json);
+        EmitResult(*json, "info", exitStatus);
+    });
 }
 
 } // namespace qrm284

@@ -1,10 +1,12 @@
 // qrm284 ls: the files and folders of a storage, as a person wants to read them.
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/json_output.h"
 #include "tools/qrm284/player_session.h"
 #include "tools/qrm284/terminal_text.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace qrm284 {
@@ -14,6 +16,7 @@ namespace {
 struct LsOptions {
     int storage = 0;
     std::string path = "/";
+    bool json = false;
 };
 
 std::string Megabytes(uint32_t bytes) {
@@ -41,14 +44,34 @@ int RunLs(const LsOptions& options) {
         }
         const bool folder = (record.attribute & 0x10) != 0;
         folder ? ++folders : ++files;
+        char date[64];
+        std::snprintf(date, sizeof date, "%04u-%02u-%02u %02u:%02u", record.year, record.month, record.day, record.hour,
+                      record.minute);
+        if (options.json) {
+            nlohmann::json entry{{"event", "entry"}, {"name", name}, {"folder", folder}, {"date", date}};
+            if (!folder) {
+                entry["size"] = record.size;
+            }
+            Emit(true, entry, {});
+            continue;
+        }
         char size[24];
         if (folder) {
             std::snprintf(size, sizeof size, "%12s", "<folder>");
         } else {
             std::snprintf(size, sizeof size, "%12u", record.size);
         }
-        std::printf("%s  %04u-%02u-%02u %02u:%02u  %s%s\n", size, record.year, record.month, record.day, record.hour,
-                    record.minute, Printable(name).c_str(), folder ? "/" : "");
+        std::printf("%s  %s  %s%s\n", size, date, Printable(name).c_str(), folder ? "/" : "");
+    }
+    if (options.json) {
+        Emit(true,
+             {{"event", "totals"},
+              {"files", files},
+              {"folders", folders},
+              {"capacity", image->totalBytes},
+              {"free", image->freeBytes}},
+             {});
+        return 0;
     }
     std::printf("%u file%s, %u folder%s; capacity %s, free %s\n", files, files == 1 ? "" : "s", folders,
                 folders == 1 ? "" : "s", Megabytes(image->totalBytes).c_str(), Megabytes(image->freeBytes).c_str());
@@ -63,7 +86,11 @@ void AddLsCommand(CLI::App& app, int& exitStatus) {
     ls->add_option("--storage", options->storage, "Storage: 0 main memory (default), 1 memory card")
         ->check(CLI::Range(0, 1));
     ls->add_option("path", options->path, "Folder to list, from the top of the storage (default /)");
-    ls->callback([options, &exitStatus] { exitStatus = RunLs(*options); });
+    ls->add_flag("--json", options->json, "One JSON object per line");
+    ls->callback([options, &exitStatus] {
+        exitStatus = RunLs(*options);
+        EmitResult(options->json, "ls", exitStatus);
+    });
 }
 
 } // namespace qrm284

@@ -7,16 +7,24 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "qrm284 " QRM284_VERSION);
     app.require_subcommand(1);
     int exitStatus = 0;
+    qrm284::AddDeviceOption(app);
+    qrm284::AddDevicesCommand(app, exitStatus);
     qrm284::AddInfoCommand(app, exitStatus);
     qrm284::AddLsCommand(app, exitStatus);
     qrm284::AddUpdateCommand(app, exitStatus);
     qrm284::AddPutCommand(app, exitStatus);
+    qrm284::AddPreviewCommand(app, exitStatus);
     qrm284::AddGetCommand(app, exitStatus);
     qrm284::AddRmCommand(app, exitStatus);
     qrm284::AddOrderCommand(app, exitStatus);
     qrm284::AddFolderCommands(app, exitStatus);
+    qrm284::AddFormatCommand(app, exitStatus);
+    qrm284::AddFontCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
+    } catch (const CLI::RuntimeError& error) {
+        // A check of the command line that has said why (--device).
+        return error.get_exit_code();
     } catch (const CLI::ParseError& error) {
         // --help and --version are successes; any other parse error is a usage error.
         const int shown = app.exit(error);

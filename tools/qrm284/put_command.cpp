@@ -4,12 +4,15 @@
 #include "tools/qrm284/json_output.h"
 #include "tools/qrm284/pc_file_info.h"
 #include "tools/qrm284/player_session.h"
+#include "tools/qrm284/progress_meter.h"
 #include "tools/qrm284/terminal_text.h"
-#include "tools/qrm284/voice_wav.h"
+#include "tools/qrm284/transfer_cancel.h"
+#include "tools/qrm284/upload_source.h"
+#include "tools/qrm284/upload_verify.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <strings.h>
@@ -24,65 +27,20 @@ struct PutOptions {
     int storage = 0;
     std::string folder = "/";
     bool dryRun = false;
+    bool verify = false;
     bool json = false;
 };
 
-// What goes to the player for one PC file.
-struct Upload {
-    std::string path;
-    std::string name;
-    std::string extension;
-    unsigned long size = 0;
-    std::vector<uint8_t> voice;   // the whole repacked file, for voice recordings
-};
-
-// Blocks the API takes: whole multiples of 32 KiB.
+// Blocks the API takes: whole multiples of 32 KiB. Larger blocks cost memory
+// and make Ctrl-C slower to take effect; smaller ones cost calls.
 constexpr size_t ChunkBytes = 32 * 32768;
 
-bool HasExtension(const std::string& extension, std::initializer_list<const char*> list) {
-    for (const char* candidate : list) {
-        if (strcasecmp(extension.c_str(), candidate) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Empty on success, else the sentence.
-std::string Prepare(const std::string& path, Upload& upload) {
-    upload.path = path;
-    SplitName(path, upload.name, upload.extension);
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return "Cannot read \"" + Printable(path) + "\".";
-    }
-    const auto size = static_cast<unsigned long long>(in.tellg());
-    if (size > 0xFFFFFFFFull) {
-        return "\"" + Printable(path) + "\" is larger than the player can hold (4 GiB).";
-    }
-    upload.size = static_cast<unsigned long>(size);
-    if (HasExtension(upload.extension, {"wav", "adp"})) {
-        in.seekg(0);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        VoiceCheck check = PackVoiceWav(bytes);
-        if (!check.packed) {
-            return "\"" + Printable(path) + "\" " + (check.isWav ? check.problem : "is not a WAV file") +
-                   "; the player plays voice recordings only in that form. Convert it with: " + SoxCommandFor(path);
-        }
-        upload.voice = std::move(*check.packed);
-        upload.extension = "ADP";
-        upload.size = static_cast<unsigned long>(upload.voice.size());
-        return {};
-    }
-    if (HasExtension(upload.extension, {"flac", "ogg", "oga", "opus", "m4a", "aac", "aif", "aiff", "au", "mp2"})) {
-        return "The player does not play \"" + Printable(path) +
-               "\"; it plays MP3, WMA and voice recordings. Make a voice recording of it with: " + SoxCommandFor(path);
-    }
-    return {};
+std::string LongName(const UploadSource& upload) {
+    return upload.extension.empty() ? upload.name : upload.name + "." + upload.extension;
 }
 
 // Exit status for a failed upload, with the sentence printed.
-int UploadFailure(CDeviceAPI& api, const Upload& upload) {
+int UploadFailure(CDeviceAPI& api, const UploadSource& upload) {
     const long code = api.PlrGetLastError();
     const std::string what = "\"" + Printable(upload.path) + "\"";
     switch (code) {
@@ -94,41 +52,103 @@ int UploadFailure(CDeviceAPI& api, const Upload& upload) {
     }
 }
 
-int Send(DeviceSession& session, Upload& upload) {
+// The bytes to send, block by block: the file streamed from disk, or the
+// repacked voice recording already in memory.
+class BlockSource {
+public:
+    explicit BlockSource(const UploadSource& upload) : upload_(upload) {
+        if (upload.voice.empty()) {
+            in_.open(upload.path, std::ios::binary);
+            buffer_.resize(std::min<size_t>(ChunkBytes, upload.size));
+        }
+    }
+    // The next `size` bytes, or null when the file has fewer than that now.
+    const uint8_t* Next(size_t size) {
+        if (!upload_.voice.empty()) {
+            const uint8_t* piece = upload_.voice.data() + offset_;
+            offset_ += size;
+            return piece;
+        }
+        if (!in_.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(size))) {
+            return nullptr;
+        }
+        return buffer_.data();
+    }
+
+private:
+    const UploadSource& upload_;
+    std::ifstream in_;
+    std::vector<uint8_t> buffer_;
+    size_t offset_ = 0;
+};
+
+int Send(DeviceSession& session, const UploadSource& upload, bool json) {
     CDeviceAPI& api = session.Api();
     PcFileInfo info(upload.name, upload.extension, upload.size);
     if (api.PlrWriteFileStart(session.Storage()) != 1 || api.PlrWriteFileInfo(&info) != 1) {
         return UploadFailure(api, upload);
     }
-    bool written = true;
-    if (!upload.voice.empty()) {
-        written = api.PlrWriteFileBlock(upload.voice.data(), static_cast<long>(upload.voice.size())) == 1;
-    } else {
-        std::ifstream in(upload.path, std::ios::binary);
-        std::vector<uint8_t> buffer(ChunkBytes);
-        unsigned long left = upload.size;
-        while (written && left > 0) {
-            const size_t piece = std::min<unsigned long>(left, ChunkBytes);
-            if (!in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(piece))) {
-                break;   // fewer bytes than announced: closing cancels the file
-            }
-            written = api.PlrWriteFileBlock(buffer.data(), static_cast<long>(piece)) == 1;
-            left -= piece;
-        }
-        if (left > 0 && written) {
+    ProgressMeter meter("put", upload.path, upload.size, ProgressUnit::Bytes, json && upload.size > ProgressFloor);
+    BlockSource source(upload);
+    unsigned long done = 0;
+    while (done < upload.size) {
+        if (CancelRequested()) {
+            // Closing before the announced size cancels the file on the player.
             api.PlrCloseFile();
+            meter.Finish();
+            std::fprintf(stderr, "qrm284: Cancelled; \"%s\" was not stored on the player.\n",
+                         Printable(upload.path).c_str());
+            return ExitInterrupted;
+        }
+        const size_t piece = std::min<unsigned long>(upload.size - done, ChunkBytes);
+        const uint8_t* bytes = source.Next(piece);
+        if (bytes == nullptr) {
+            api.PlrCloseFile();   // fewer bytes than announced: cancels the file
+            meter.Finish();
             std::fprintf(stderr, "qrm284: \"%s\" changed while it was read; nothing was stored.\n",
                          Printable(upload.path).c_str());
             return ExitFailure;
         }
-    }
-    if (!written || api.PlrCloseFile() != 1) {
-        if (!written) {
+        // The API reads the block during the call only; it takes no const.
+        if (api.PlrWriteFileBlock(const_cast<uint8_t*>(bytes), static_cast<long>(piece)) != 1) {
             api.PlrCloseFile();
+            meter.Finish();
+            return UploadFailure(api, upload);
         }
+        done += piece;
+        meter.Update(done);
+        ObserveBlock(done);
+    }
+    meter.Finish();
+    if (api.PlrCloseFile() != 1) {
         return UploadFailure(api, upload);
     }
     return 0;
+}
+
+// The player's copy of `upload` is removed: a copy known to be damaged only
+// plays noise, and the file on this computer is still there to put again.
+int Verify(DeviceSession& session, const UploadSource& upload) {
+    const VerifyOutcome outcome = VerifyUpload(session, upload);
+    const std::string what = Printable(upload.path);
+    switch (outcome.result) {
+    case VerifyOutcome::Result::Same: return 0;
+    case VerifyOutcome::Result::Cancelled:
+        std::fprintf(stderr, "qrm284: Cancelled; \"%s\" was stored on the player but not verified.\n", what.c_str());
+        return ExitInterrupted;
+    case VerifyOutcome::Result::Unreadable:
+        std::fprintf(stderr, "qrm284: \"%s\" was stored but could not be read back to verify it.\n", what.c_str());
+        return ExitFailure;
+    case VerifyOutcome::Result::Differs: break;
+    }
+    const std::vector<ListedEntry> listing = session.Listing();
+    const ListedEntry* entry = session.FindFile(listing, LongName(upload));
+    const bool removed =
+        entry != nullptr && session.Api().PlrDeleteByindex(session.Storage(), entry->filePosition) == 1;
+    std::fprintf(stderr, "qrm284: The player's copy of \"%s\" differs from it at byte %llu; %s\n", what.c_str(),
+                 static_cast<unsigned long long>(outcome.offset),
+                 removed ? "the copy was removed." : "the copy could not be removed.");
+    return ExitFailure;
 }
 
 // The 8.3 names come from the player's own listing, which the API does not give.
@@ -154,9 +174,9 @@ std::string ShortNameOf(const StorageImage& image, const std::string& longName) 
 }
 
 int RunPut(const PutOptions& options) {
-    std::vector<Upload> uploads(options.files.size());
+    std::vector<UploadSource> uploads(options.files.size());
     for (size_t i = 0; i < options.files.size(); ++i) {
-        if (auto failure = Prepare(options.files[i], uploads[i]); !failure.empty()) {
+        if (auto failure = PrepareUploadSource(options.files[i], uploads[i]); !failure.empty()) {
             Fail(failure.c_str());
             return ExitUsage;
         }
@@ -169,29 +189,42 @@ int RunPut(const PutOptions& options) {
         return status;
     }
     if (options.dryRun) {
-        for (const Upload& upload : uploads) {
-            const std::string longName = upload.extension.empty() ? upload.name : upload.name + "." + upload.extension;
+        for (const UploadSource& upload : uploads) {
+            const std::string longName = LongName(upload);
             Emit(options.json, {{"event", "would-put"}, {"file", upload.path}, {"name", longName}, {"bytes", upload.size}},
                  "would put " + Printable(upload.path) + " (" + std::to_string(upload.size) + " bytes) as \"" +
                      Printable(longName) + "\"");
         }
         return 0;
     }
-    for (Upload& upload : uploads) {
-        if (int status = Send(session, upload); status != 0) {
-            return status;
+    const CancelOnInterrupt interrupts;
+    size_t stored = 0;
+    int status = 0;
+    for (const UploadSource& upload : uploads) {
+        status = Send(session, upload, options.json);
+        if (status == 0 && options.verify) {
+            status = Verify(session, upload);
         }
+        if (status != 0) {
+            break;
+        }
+        ++stored;
     }
+    if (stored == 0) {
+        return status;
+    }
+    // The files stored before a failure are shown too: they stay on the player.
     auto image = NewStorageImage();
     const std::string listed = ListFolder(options.storage, options.folder, *image);
-    for (const Upload& upload : uploads) {
-        const std::string longName = upload.extension.empty() ? upload.name : upload.name + "." + upload.extension;
+    for (size_t i = 0; i < stored; ++i) {
+        const UploadSource& upload = uploads[i];
+        const std::string longName = LongName(upload);
         const std::string shortName = listed.empty() ? ShortNameOf(*image, longName) : "?";
         Emit(options.json,
              {{"event", "put"}, {"file", upload.path}, {"name", longName}, {"shortName", shortName}, {"bytes", upload.size}},
              Printable(upload.path) + " -> " + shortName);
     }
-    return 0;
+    return status;
 }
 
 } // namespace
@@ -219,6 +252,8 @@ void AddPutCommand(CLI::App& app, int& exitStatus) {
         ->check(CLI::Range(0, 1));
     put->add_option("--to", options->folder, "Folder to copy into, from the top of the storage (default /)");
     put->add_flag("--dry-run", options->dryRun, "Say what would be copied; change nothing");
+    put->add_flag("--verify", options->verify,
+                  "Read each file back from the player and compare; a copy that differs is removed");
     put->add_flag("--json", options->json, "One JSON object per line");
     put->callback([options, &exitStatus] {
         exitStatus = RunPut(*options);

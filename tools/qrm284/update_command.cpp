@@ -1,9 +1,12 @@
 // qrm284 update: the updater's whole run on the command line, the same steps
 // in the same order as the wizard's pages, driving the engine directly and
-// deciding by the engine's outcomes. Texts are the wizard's.
+// deciding by the engine's outcomes. Texts are the wizard's, except that a
+// terminal has no buttons to press (update_texts.h).
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/json_output.h"
 #include "tools/qrm284/language_id.h"
 #include "tools/qrm284/update_terminal.h"
+#include "tools/qrm284/update_texts.h"
 #include "updater/engine/engine_link.h"
 #include "updater/engine/firmware_download.h"
 #include "updater/engine/firmware_update.h"
@@ -34,6 +37,7 @@ using updater::TextId;
 struct UpdateOptions {
     bool yes = false;
     bool dryRun = false;
+    bool json = false;
     std::string language;       // a language ID such as 0x0411; empty: the locale's
     unsigned waitSeconds = 0;   // how long to wait for the player; 0: no limit
 };
@@ -41,7 +45,7 @@ struct UpdateOptions {
 // Shows the text as the page would and fails with it.
 int FailWithText(UpdateTerminal& terminal, TextId id) {
     terminal.ShowText(id);
-    return Fail(Trimmed(updater::WizardText(id)).c_str());
+    return Fail(TerminalText(id).c_str());
 }
 
 std::function<bool()> GiveUpAfter(unsigned seconds) {
@@ -100,7 +104,7 @@ int RunUpdate(const UpdateOptions& options) {
         updater::SetSystemDefaultLangIdOverride(*langId);
     }
     updater::SelectTextLanguage();
-    UpdateTerminal terminal(options.yes);
+    UpdateTerminal terminal(options.yes, options.json);
 
     terminal.ShowText(TextId::Welcome);
     if (!ManagersEnded(terminal)) {
@@ -155,12 +159,16 @@ void AddUpdateCommand(CLI::App& app, int& exitStatus) {
                   "that older firmware needs.");
     update->add_flag("--yes,-y", options->yes, "Answer yes when asked whether to replace current firmware");
     update->add_flag("--dry-run", options->dryRun, "Stop after showing the running and the carried firmware version");
+    update->add_flag("--json", options->json, "One JSON object per line");
     update->add_option("--wait", options->waitSeconds,
                        "Seconds to wait for the player to appear (0, the default: as long as it takes)");
     update->add_option("--language", options->language,
                        "Language ID of the texts (0x0409 English, 0x0412 Korean, 0x0411 Japanese, 0x0404 and 0x0804 "
                        "Chinese); default: the locale's");
-    update->callback([options, &exitStatus] { exitStatus = RunUpdate(*options); });
+    update->callback([options, &exitStatus] {
+        exitStatus = RunUpdate(*options);
+        EmitResult(options->json, "update", exitStatus);
+    });
 }
 
 } // namespace qrm284

@@ -1,8 +1,11 @@
 #include "tools/qrm284/update_terminal.h"
+#include "tools/qrm284/json_output.h"
+#include "tools/qrm284/update_texts.h"
 
 #include "updater/wizard/erase_timer.h"
 #include "updater/wizard/version_page.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
@@ -11,6 +14,36 @@ namespace qrm284 {
 
 using updater::Phase;
 
+namespace {
+
+const char* PhaseName(Phase phase) {
+    switch (phase) {
+    case Phase::SetUp: return "set-up";
+    case Phase::Erase: return "erase";
+    case Phase::Program: return "program";
+    case Phase::Format: return "format";
+    case Phase::Font: return "font";
+    }
+    return "unknown";
+}
+
+const char* OutcomeName(updater::Outcome outcome) {
+    switch (outcome) {
+    case updater::Outcome::Done: return "done";
+    case updater::Outcome::LinkFailed: return "link-failed";
+    case updater::Outcome::SendFailed: return "send-failed";
+    case updater::Outcome::NoReply: return "no-reply";
+    case updater::Outcome::Refused: return "refused";
+    case updater::Outcome::Unfinished: return "unfinished";
+    case updater::Outcome::NoFile: return "no-file";
+    case updater::Outcome::BadFile: return "bad-file";
+    case updater::Outcome::Abandoned: return "abandoned";
+    }
+    return "unknown";
+}
+
+} // namespace
+
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
         text.pop_back();
@@ -18,19 +51,30 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
-UpdateTerminal::UpdateTerminal(bool yes) : yes_(yes), terminal_(isatty(STDOUT_FILENO) != 0) {}
+UpdateTerminal::UpdateTerminal(bool yes, bool json)
+    : yes_(yes), json_(json), terminal_(!json && isatty(STDOUT_FILENO) != 0) {}
 
 UpdateTerminal::~UpdateTerminal() { StopEraseTimer(); }
 
 void UpdateTerminal::ShowText(updater::TextId id) {
     std::lock_guard lock(outputMutex_);
     EndBar();
-    std::printf("\n%s\n", Trimmed(updater::WizardText(id)).c_str());
+    const std::string text = TerminalText(id);
+    if (json_) {
+        Emit(true, {{"event", "text"}, {"id", static_cast<int>(id)}, {"text", text}}, {});
+    } else {
+        std::printf("\n%s\n", text.c_str());
+    }
     std::fflush(stdout);
 }
 
 void UpdateTerminal::ShowVersions(const std::string& running) {
     std::lock_guard lock(outputMutex_);
+    if (json_) {
+        Emit(true, {{"event", "versions"}, {"running", running}, {"carried", updater::CarriedVersionText}}, {});
+        std::fflush(stdout);
+        return;
+    }
     std::printf("Player firmware version  : %s\n", running.c_str());
     std::printf("New firmware version     : %s\n", updater::CarriedVersionText);
     std::fflush(stdout);
@@ -39,7 +83,16 @@ void UpdateTerminal::ShowVersions(const std::string& running) {
 bool UpdateTerminal::Ask(updater::TextId id) {
     std::lock_guard lock(outputMutex_);
     EndBar();
-    std::printf("%s [y/N] ", Trimmed(updater::WizardText(id)).c_str());
+    const std::string text = TerminalText(id);
+    if (json_) {
+        std::string answer;
+        const bool agreed =
+            yes_ || (std::getline(std::cin, answer) && (answer == "y" || answer == "Y" || answer == "yes"));
+        Emit(true, {{"event", "question"}, {"id", static_cast<int>(id)}, {"text", text}, {"answer", agreed}}, {});
+        std::fflush(stdout);
+        return agreed;
+    }
+    std::printf("%s [y/N] ", text.c_str());
     if (yes_) {
         std::printf("yes\n");
         std::fflush(stdout);
@@ -56,6 +109,11 @@ bool UpdateTerminal::Ask(updater::TextId id) {
 void UpdateTerminal::Tell(const std::string& caption, const std::string& text) {
     std::lock_guard lock(outputMutex_);
     EndBar();
+    if (json_) {
+        Emit(true, {{"event", "message"}, {"caption", caption}, {"text", Trimmed(text)}}, {});
+        std::fflush(stdout);
+        return;
+    }
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), Trimmed(text).c_str());
 }
 
@@ -74,6 +132,22 @@ void UpdateTerminal::Begin(Phase phase, updater::Pace pace) {
     const char* stage = phase == Phase::SetUp     ? updater::InitializingLabel
                         : phase == Phase::Program ? updater::UpgradingLabel
                                                   : nullptr;
+    if (json_) {
+        std::lock_guard lock(outputMutex_);
+        nlohmann::json event{{"event", "phase"}, {"phase", PhaseName(phase)},
+                             {"counted", pace == updater::Pace::Counted}};
+        if (stage != nullptr) {
+            event["label"] = std::string(stage) + " " + updater::ApplicationLabel;
+        }
+        Emit(true, event, {});
+        // An uncounted phase has no percentages to show.
+        meterPercent_ = 0;
+        meter_.reset();
+        if (pace == updater::Pace::Counted) {
+            meter_ = std::make_unique<ProgressMeter>("update", PhaseName(phase), 100, ProgressUnit::Percent, true);
+        }
+        return;
+    }
     if (stage != nullptr) {
         std::lock_guard lock(outputMutex_);
         EndBar();
@@ -87,11 +161,32 @@ void UpdateTerminal::Begin(Phase phase, updater::Pace pace) {
     }
 }
 
-void UpdateTerminal::Report(Phase /*phase*/, int percent) { Draw(percent); }
+void UpdateTerminal::Report(Phase /*phase*/, int percent) {
+    if (json_) {
+        std::lock_guard lock(outputMutex_);
+        // A counted erase runs one step over its total and reports 0 while
+        // its closing reply is awaited: the meter only goes forward, to 100.
+        meterPercent_ = std::max(meterPercent_, std::min(percent, 100));
+        if (meter_ != nullptr) {
+            meter_->Update(static_cast<uint64_t>(meterPercent_));
+        }
+        return;
+    }
+    Draw(percent);
+}
 
-void UpdateTerminal::End(Phase phase, updater::Outcome /*outcome*/) {
+void UpdateTerminal::End(Phase phase, updater::Outcome outcome) {
     if (phase == Phase::Erase) {
         StopEraseTimer();
+    }
+    if (json_) {
+        std::lock_guard lock(outputMutex_);
+        if (meter_ != nullptr && outcome == updater::Outcome::Done) {
+            meter_->Update(100);   // a phase that is done is whole, whatever its last report
+        }
+        meter_.reset();
+        Emit(true, {{"event", "phase-end"}, {"phase", PhaseName(phase)}, {"outcome", OutcomeName(outcome)}}, {});
+        std::fflush(stdout);
     }
 }
 

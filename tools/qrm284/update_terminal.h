@@ -1,12 +1,16 @@
 // What `qrm284 update` shows on a terminal: the wizard's texts as its pages
-// show them, page 4's labels, the question, messages on stderr, and the
-// engine's progress as a bar (drawn only where stdout is a terminal).
+// show them (button sentences turned into terminal ones), page 4's labels,
+// the question, messages on stderr, and the engine's progress as a bar
+// (drawn only where stdout is a terminal). With --json each of these is one
+// object a line, and progress goes through the ProgressMeter.
 #pragma once
 
+#include "tools/qrm284/progress_meter.h"
 #include "updater/engine/progress.h"
 #include "updater/wizard/wizard_texts.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,12 +19,12 @@ namespace qrm284 {
 
 class UpdateTerminal final : public updater::Progress {
 public:
-    explicit UpdateTerminal(bool yes);
+    UpdateTerminal(bool yes, bool json);
     ~UpdateTerminal() override;
     UpdateTerminal(const UpdateTerminal&) = delete;
     UpdateTerminal& operator=(const UpdateTerminal&) = delete;
 
-    // A blank line, then the text without its trailing line ends and spaces.
+    // A blank line, then the terminal's form of the text (TerminalText).
     void ShowText(updater::TextId id);
     // The running and the carried version, one a line.
     void ShowVersions(const std::string& running);
@@ -44,7 +48,10 @@ private:
     void StopEraseTimer();
 
     const bool yes_;
+    const bool json_;
     const bool terminal_;
+    std::unique_ptr<ProgressMeter> meter_;   // the running phase's, under --json
+    int meterPercent_ = 0;
     std::mutex outputMutex_;   // the erase timer draws from a thread of its own
     bool barShown_ = false;
     bool barDrawn_ = false;

@@ -3,18 +3,24 @@
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/transfer_cancel.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -298,5 +304,177 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"Mkdir", "mkdir --json /A", {"created-folder", "result"}, 0, "path", "/A"},
         JsonCase{"Order", "order --json Keep.mp3 1", {"moved", "result"}, 0, "name", "Keep.mp3"}),
     testsupport::CaseName());
+
+
+// Progress, Ctrl-C and --verify of put and get.
+class Transfers : public Commands {
+protected:
+    void SetUp() override {
+        Commands::SetUp();
+        Player().RecordTranscript(true);
+    }
+    void TearDown() override {
+        qrm284::SetBlockObserver({});
+        Commands::TearDown();
+    }
+    // Runs the command with stderr captured into error_.
+    int RunCaptured(const std::string& commandLine) {
+        testing::internal::CaptureStderr();
+        const int status = Run(commandLine);
+        error_ = testing::internal::GetCapturedStderr();
+        return status;
+    }
+    // The vendor request that tells the player to drop what it is doing.
+    int CancelRequestsOnTheWire() {
+        int count = 0;
+        const kvx512sim::Transcript transcript = Player().GetTranscript();
+        for (const auto& entry : transcript.Entries()) {
+            count += entry.kind == kvx512sim::TranscriptEntry::Kind::Transfer && entry.pipe == 0 &&
+                     entry.setup[0] == 0x40 && entry.setup[1] == 0x01;
+        }
+        return count;
+    }
+    bool Listed(const std::string& longName) {
+        for (const auto& item : Player().ListFolder(0, "/")) {
+            if (std::u16string(longName.begin(), longName.end()) == item.longName) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::string error_;
+};
+
+constexpr size_t Big = 3 * 1024 * 1024 + 17;   // four blocks of put
+
+struct CancelCase {
+    const char* name;
+    std::string command;
+    int atBlock;
+    int signal;   // sent from another thread; 0: the flag raised directly
+    std::string sentence;
+};
+
+class Cancel : public Transfers, public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(Cancel, StopsTheTransferOnTheWireLeavesNoFileAndExits130) {
+    const CancelCase& c = GetParam();
+    Write("Big.mp3", Pattern(Big, 9));
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Big, 4)));
+    int blocks = 0;
+    qrm284::SetBlockObserver([&](uint64_t) {
+        if (++blocks != c.atBlock) {
+            return;
+        }
+        if (c.signal == 0) {
+            qrm284::RequestCancel();
+        } else {
+            std::thread([&] { kill(getpid(), c.signal); }).join();
+        }
+    });
+    struct sigaction before {};
+    sigaction(c.signal == 0 ? SIGINT : c.signal, nullptr, &before);
+
+    EXPECT_EQ(RunCaptured(c.command), qrm284::ExitInterrupted);
+    EXPECT_EQ(blocks, c.atBlock) << "nothing moved after the cancel";
+    EXPECT_EQ(error_, "qrm284: " + c.sentence + "\n");
+    EXPECT_EQ(CancelRequestsOnTheWire(), 1) << Player().GetTranscript().Describe();
+    EXPECT_FALSE(Player().InDataPhase());
+    EXPECT_FALSE(Listed("Big.mp3"));
+    EXPECT_TRUE(Listed("Stored.mp3"));
+    EXPECT_FALSE(fs::exists("back.mp3"));
+    EXPECT_FALSE(fs::exists("back.mp3.part"));
+    struct sigaction after {};
+    sigaction(c.signal == 0 ? SIGINT : c.signal, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the handler in force before is back";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PutAndGet, Cancel,
+    ::testing::Values(CancelCase{"PutAtFirstBlock", "put Big.mp3", 1, 0,
+                                 "Cancelled; \"Big.mp3\" was not stored on the player."},
+                      CancelCase{"PutBySigint", "put Big.mp3", 2, SIGINT,
+                                 "Cancelled; \"Big.mp3\" was not stored on the player."},
+                      CancelCase{"GetAtThirdPiece", "get Stored.mp3 -o back.mp3", 3, 0,
+                                 "Cancelled; \"Stored.mp3\" was not copied."},
+                      CancelCase{"GetBySigterm", "get Stored.mp3 -o back.mp3", 5, SIGTERM,
+                                 "Cancelled; \"Stored.mp3\" was not copied."}),
+    testsupport::CaseName());
+
+struct VerifyCase {
+    const char* name;
+    std::string file;
+    std::string storedAs;   // its long name on the player
+    std::vector<uint8_t> bytes;
+    std::optional<uint32_t> corruptAt;   // a byte the player stores wrong
+    int status;
+    std::string sentence;                // stderr, empty when none
+};
+
+class Verify : public Transfers, public ::testing::WithParamInterface<VerifyCase> {};
+
+TEST_P(Verify, ReadsTheFileBackAndRemovesADamagedCopy) {
+    const VerifyCase& c = GetParam();
+    Write(c.file, c.bytes);
+    if (c.corruptAt) {
+        Player().CorruptNextStoredFile(*c.corruptAt);
+    }
+    EXPECT_EQ(RunCaptured("put --verify " + c.file), c.status) << error_;
+    EXPECT_EQ(error_, c.sentence.empty() ? "" : "qrm284: " + c.sentence + "\n");
+    EXPECT_EQ(Listed(c.storedAs), c.status == 0);
+    // The read-back crossed the wire: an "R" after the upload's "W".
+    bool wrote = false;
+    bool readBack = false;
+    for (const auto& block : Player().GetTranscript().Writes()) {
+        if (block.size() >= 6 && block[0] == '#' && block[3] == ':') {
+            wrote = wrote || block[5] == 'W';
+            readBack = readBack || (wrote && block[5] == 'R');
+        }
+    }
+    EXPECT_TRUE(readBack) << Player().GetTranscript().Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Put, Verify,
+    ::testing::Values(VerifyCase{"Music", "Song.mp3", "Song.mp3", Pattern(Big, 2), std::nullopt, 0, ""},
+                      VerifyCase{"VoiceOfSeveralPieces", "memo.wav", "memo.ADP", VoiceWav(AdpcmBlocks(300)), std::nullopt, 0, ""},
+                      VerifyCase{"DamagedByte", "Song.mp3", "Song.mp3", Pattern(Big, 2), 2 * 1024 * 1024 + 5,
+                                 qrm284::ExitFailure,
+                                 "The player's copy of \"Song.mp3\" differs from it at byte 2097157; "
+                                 "the copy was removed."},
+                      VerifyCase{"DamagedFirstByte", "Song.mp3", "Song.mp3", Pattern(5000, 2), 0, qrm284::ExitFailure,
+                                 "The player's copy of \"Song.mp3\" differs from it at byte 0; the copy was removed."}),
+    testsupport::CaseName());
+
+class Progress : public Transfers, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Progress, JsonEventsCountUpToTheTotalBeforeTheResult) {
+    Write("Big.mp3", Pattern(Big, 6));
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Big, 6)));
+    ASSERT_EQ(Run(GetParam()), 0);
+    std::vector<nlohmann::json> lines;
+    std::istringstream stream(output_);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_GE(lines.size(), 3u) << output_;
+    const auto total = lines[0].at("total").get<uint64_t>();
+    EXPECT_GE(total, Big);
+    uint64_t done = 0;
+    size_t progress = 0;
+    for (; progress < lines.size() && lines[progress].at("event") == "progress"; ++progress) {
+        const auto& event = lines[progress];
+        EXPECT_EQ(event.at("unit"), "bytes");
+        EXPECT_EQ(event.at("total").get<uint64_t>(), total);
+        EXPECT_GE(event.at("done").get<uint64_t>(), done) << output_;
+        done = event.at("done").get<uint64_t>();
+    }
+    ASSERT_GE(progress, 1u) << output_;
+    EXPECT_EQ(done, total) << "the last event is the whole file";
+    EXPECT_EQ(lines.size(), progress + 2) << "then the file's line and the result";
+}
+
+INSTANTIATE_TEST_SUITE_P(PutAndGet, Progress,
+                         ::testing::Values("put --json Big.mp3", "get --json Stored.mp3 -o back.mp3"));
 
 } // namespace

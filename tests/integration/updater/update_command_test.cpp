@@ -3,11 +3,20 @@
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/update_texts.h"
 #include "updater/wizard/wizard_texts.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
 
 namespace {
+
+// Text 113's last sentence as a terminal shows it.
+constexpr const char* FormatFollows = "The whole system is formatted as soon as the player is back in USB mode.";
 
 class UpdateCommand : public ::testing::Test {
 protected:
@@ -41,7 +50,7 @@ TEST_F(UpdateCommand, OldFirmwareGetsFormatAndFont) {
     EXPECT_EQ(Run("update --yes --language 0x0409"), 0);
     EXPECT_NE(output.find("Player firmware version  : 1.43.10\nNew firmware version     : 1.43.22\n"), std::string::npos);
     EXPECT_NE(output.find("Upgrading for Application Code"), std::string::npos);
-    EXPECT_NE(output.find("Press NEXT button to format all system."), std::string::npos);
+    EXPECT_NE(output.find(FormatFollows), std::string::npos);
     EXPECT_NE(output.find("All the update processes have been completed."), std::string::npos);
     EXPECT_FALSE(Player().FileData(0, "/song.mp3").has_value());
     EXPECT_EQ(Player().FontData().size(), 2093088u);
@@ -55,7 +64,7 @@ TEST_F(UpdateCommand, CurrentFirmwareAsksAndSkipsTheFormat) {
     ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
     EXPECT_EQ(Run("update --yes --language 0x0409"), 0);
     EXPECT_NE(output.find("Do you wish to continue? [y/N] yes"), std::string::npos);
-    EXPECT_EQ(output.find("Press NEXT button to format all system."), std::string::npos);
+    EXPECT_EQ(output.find(FormatFollows), std::string::npos);
     EXPECT_NE(output.find("All the update processes have been completed."), std::string::npos);
     EXPECT_TRUE(Player().FileData(0, "/song.mp3").has_value());
     EXPECT_TRUE(Player().FontData().empty());
@@ -78,6 +87,84 @@ TEST_F(UpdateCommand, FailedStepEndsWithItsTextAndFailure) {
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(errors.rfind("qrm284: An error occurred while updating the firmware.", 0), 0u) << errors;
 }
+
+TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
+    ASSERT_EQ(Run("update --yes --json --language 0x0409"), 0);
+    std::vector<nlohmann::json> lines;
+    std::istringstream stream(output);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(nlohmann::json::parse(line));
+    }
+    ASSERT_FALSE(lines.empty());
+    std::vector<int> texts;
+    std::vector<std::string> phases;
+    std::map<std::string, int> lastPercent;
+    for (const auto& line : lines) {
+        const std::string event = line.at("event");
+        if (event == "text") {
+            texts.push_back(line.at("id"));
+        } else if (event == "versions") {
+            EXPECT_EQ(line.at("running"), "1.43.10");
+            EXPECT_EQ(line.at("carried"), "1.43.22");
+        } else if (event == "phase") {
+            phases.push_back(line.at("phase"));
+        } else if (event == "phase-end") {
+            EXPECT_EQ(line.at("outcome"), "done") << line.dump();
+        } else if (event == "progress") {
+            EXPECT_EQ(line.at("command"), "update");
+            EXPECT_EQ(line.at("unit"), "percent");
+            EXPECT_EQ(line.at("item"), phases.back());
+            lastPercent[line.at("item")] = line.at("done");
+        }
+    }
+    EXPECT_EQ(texts, (std::vector<int>{110, 115, 111, 114, 113, 117, 118, 122}));
+    EXPECT_EQ(phases, (std::vector<std::string>{"set-up", "erase", "program", "format", "font"}));
+    const std::map<std::string, int> whole{{"erase", 100}, {"program", 100}, {"format", 100}, {"font", 100}};
+    EXPECT_EQ(lastPercent, whole) << "the counted phases, each to its end";
+    EXPECT_EQ(lines.back(), (nlohmann::json{{"event", "result"}, {"command", "update"}, {"status", 0}}));
+}
+
+struct TextLanguage {
+    const char* name;
+    uint16_t langId;
+};
+
+class TerminalTexts : public UpdateCommand, public ::testing::WithParamInterface<TextLanguage> {};
+
+TEST_P(TerminalTexts, SayWhatHappensInsteadOfWhichWizardButtonToPress) {
+    char option[32];
+    std::snprintf(option, sizeof option, "update --yes --language 0x%04X", GetParam().langId);
+    ASSERT_EQ(Run(option), 0);
+    // Each button sentence stood in the wizard's text, and its replacement was shown.
+    updater::SelectTextLanguage();
+    int sentences = 0;
+    for (const qrm284::ButtonSentence& sentence : qrm284::ButtonSentences()) {
+        if (sentence.language == GetParam().langId) {
+            ++sentences;
+            EXPECT_NE(updater::WizardText(sentence.id).find(sentence.wizard), std::string::npos) << sentence.wizard;
+            EXPECT_NE(output.find(sentence.terminal), std::string::npos) << sentence.terminal;
+        }
+    }
+    EXPECT_EQ(sentences, 5);
+    // The player's own MODE button stays; no other button is left.
+    std::string shown = output;
+    for (const std::string mode : {"MODE button", "MODE 버튼", "MODE ボタン", "MODE 按鈕", "MODE 按钮"}) {
+        for (auto at = shown.find(mode); at != std::string::npos; at = shown.find(mode)) {
+            shown.erase(at, mode.size());
+        }
+    }
+    for (const char* word : {"button", "NEXT", "Finish", "CANCEL", "버튼", "ボタン", "按鈕", "按钮"}) {
+        EXPECT_EQ(shown.find(word), std::string::npos) << word << " in\n" << output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TerminalTexts,
+                         ::testing::Values(TextLanguage{"English", updater::LangEnglishUs},
+                                           TextLanguage{"Korean", updater::LangKorean},
+                                           TextLanguage{"Japanese", updater::LangJapanese},
+                                           TextLanguage{"TraditionalChinese", updater::LangChineseTaiwan},
+                                           TextLanguage{"SimplifiedChinese", updater::LangChinesePrc}),
+                         testsupport::CaseName());
 
 struct LanguageCase {
     const char* name;

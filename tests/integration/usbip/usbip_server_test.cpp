@@ -110,6 +110,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ListingCase{"ThirdProduct", {"--product-id", "0x0321"}, "USB\\VID_0F9C&PID_0321\\1-1"}),
     testsupport::CaseName());
 
+// A chosen bus ID is the only export the backend lists or imports; any other
+// hides the player, and choosing it gives up a device imported before.
+TEST(UsbipChoice, OnlyTheChosenBusIdIsListedOrImported) {
+    usbiptest::SimServerProcess server({"--bus-id", "3-2"});
+    ASSERT_TRUE(server.Started());
+    auto backend = MakeUsbipBackend(server.Url());
+    const auto locations = backend->ListLocations();
+    ASSERT_EQ(locations.size(), 1u);
+    EXPECT_EQ(locations[0].id, "3-2");
+    EXPECT_EQ(locations[0].vendorId, Vendor);
+    EXPECT_EQ(locations[0].productId, 0x0301);
+
+    backend->Choose("1-1");
+    EXPECT_TRUE(backend->OpenDriver()->Scan(Vendor, 0x0301).uniqueIds.empty());
+    EXPECT_TRUE(backend->ListPresentDevices().empty());
+    EXPECT_EQ(server.Log().find("import"), std::string::npos) << "another bus ID was imported";
+
+    backend->Choose("3-2");
+    EXPECT_EQ(backend->OpenDriver()->Scan(Vendor, 0x0301).uniqueIds, std::vector<uint32_t>{locations[0].uniqueId});
+    EXPECT_EQ(backend->ListPresentDevices().size(), 1u);
+
+    backend->Choose("1-1");
+    EXPECT_TRUE(backend->OpenDriver()->Scan(Vendor, 0x0301).uniqueIds.empty());
+}
+
 TEST_F(UsbipServer, DescribesOneVendorSpecificInterfaceWithThreeBulkEndpoints) {
     id_ = Import(*backend_);
     ASSERT_NE(id_, 0u);

@@ -1,0 +1,139 @@
+// qrm284 devices, and --device: which of several players on a bench a command
+// reaches. The choice is the USB seam's, so that the libraries below reach
+// only the chosen player without knowing of it.
+#include "platform/usb/usb_driver.h"
+#include "portio.h"
+#include "tools/qrm284/commands.h"
+#include "tools/qrm284/json_output.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qrm284 {
+
+namespace {
+
+struct ListedPlayer {
+    std::string location;
+    uint16_t productId = 0;
+    bool identified = false;
+    std::string mode;       // the identity word: APPL (application), BOOT (boot code)
+    std::string firmware;   // the version text that follows it
+};
+
+// The player at the location, as portio sees it with that location chosen;
+// null when portio finds no player there (another kind of device).
+std::optional<ListedPlayer> Identify(const platform::usb::DeviceLocation& location) {
+    platform::usb::ChooseDevice(location.id);
+    if (dll_fn_FindDeivce() != 0) {
+        return std::nullopt;
+    }
+    ListedPlayer player{location.id, location.productId, false, {}, {}};
+    // Room as the manager programs give it; the identity text is at 0: "APPL 1.4310".
+    char text[42] = {};
+    if (dll_fn_get_player_version(text) == 0) {
+        const std::string identity = text;
+        const size_t space = identity.find(' ');
+        player.mode = identity.substr(0, space);
+        player.firmware = space == std::string::npos ? "" : identity.substr(space + 1);
+        player.identified = true;
+    }
+    return player;
+}
+
+std::vector<ListedPlayer> FindPlayers() {
+    const std::string chosen = platform::usb::ChosenDevice();
+    std::vector<ListedPlayer> players;
+    for (const auto& location : platform::usb::ListLocations()) {
+        if (chosen.empty() || location.id == chosen) {
+            if (auto player = Identify(location)) {
+                players.push_back(std::move(*player));
+            }
+        }
+    }
+    // What runs after this in the process reaches what it reached before.
+    platform::usb::ChooseDevice(chosen);
+    return players;
+}
+
+int RunDevices(bool json) {
+    const auto players = FindPlayers();
+    if (players.empty()) {
+        std::fprintf(stderr, "qrm284: No player is connected.\n");
+        return ExitNoPlayer;
+    }
+    size_t width = 6;
+    for (const auto& player : players) {
+        width = std::max(width, player.location.size());
+    }
+    if (!json) {
+        std::printf("%-*s  Product  Mode  Firmware\n", static_cast<int>(width), "Device");
+    }
+    for (const auto& player : players) {
+        char productId[8];
+        std::snprintf(productId, sizeof productId, "%04X", player.productId);
+        nlohmann::json object{{"event", "device"}, {"device", player.location}, {"productId", productId},
+                              {"mode", nullptr}, {"firmware", nullptr}};
+        if (player.identified) {
+            object["mode"] = player.mode;
+            object["firmware"] = player.firmware;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line, "%-*s  %-7s  %-4s  %s", static_cast<int>(width), player.location.c_str(),
+                      productId, player.identified ? player.mode.c_str() : "-",
+                      player.identified ? player.firmware.c_str() : "(does not identify)");
+        Emit(json, object, line);
+    }
+    return 0;
+}
+
+// Narrows the process to the player at `location`, or ends the run when
+// nothing is attached there.
+void ChoosePlayer(const std::string& location) {
+    const auto locations = platform::usb::ListLocations();
+    const bool attached = std::any_of(locations.begin(), locations.end(),
+                                      [&location](const auto& candidate) { return candidate.id == location; });
+    if (!attached) {
+        std::fprintf(stderr,
+                     "qrm284: No player is connected at \"%s\"; \"qrm284 devices\" lists the connected players.\n",
+                     location.c_str());
+        throw CLI::RuntimeError(ExitNoPlayer);
+    }
+    platform::usb::ChooseDevice(location);
+}
+
+} // namespace
+
+void AddDeviceOption(CLI::App& app) {
+    auto location = std::make_shared<std::string>();
+    app.add_option("--device", *location,
+                   "Reach only the player at this location (as `qrm284 devices` lists them); "
+                   "default: the first player found")
+        ->envname("KVX512_DEVICE")
+        ->type_name("LOCATION");
+    // Subcommands added from now on pass the option on, so it may follow them too.
+    app.fallthrough();
+    // After --help and the other checks of the command line, before any subcommand runs.
+    app.parse_complete_callback([location] {
+        if (!location->empty()) {
+            ChoosePlayer(*location);
+        }
+    });
+}
+
+void AddDevicesCommand(CLI::App& app, int& exitStatus) {
+    CLI::App* devices =
+        app.add_subcommand("devices", "List the connected players: location, product ID, mode and firmware version.");
+    auto json = std::make_shared<bool>(false);
+    devices->add_flag("--json", *json, "One JSON object per line");
+    devices->callback([&exitStatus, json] {
+        exitStatus = RunDevices(*json);
+        EmitResult(*json, "devices", exitStatus);
+    });
+}
+
+} // namespace qrm284

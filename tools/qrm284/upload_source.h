@@ -1,0 +1,24 @@
+// A file of this computer as an upload takes it: its name and extension for
+// the device API, and the bytes to send, voice recordings repacked into the
+// player's WAV form; other audio the player cannot play is refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qrm284 {
+
+struct UploadSource {
+    std::string path;
+    std::string name;
+    std::string extension;        // "ADP" for a voice recording
+    unsigned long size = 0;       // the bytes that will be sent
+    std::vector<uint8_t> voice;   // the whole repacked file, for voice recordings
+};
+
+// Empty on success, else the sentence saying why the file cannot go to the
+// player (a usage error: nothing was sent).
+std::string PrepareUploadSource(const std::string& path, UploadSource& source);
+
+} // namespace qrm284

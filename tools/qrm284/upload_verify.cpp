@@ -1,0 +1,83 @@
+#include "tools/qrm284/upload_verify.h"
+
+#include "tools/qrm284/player_file_reader.h"
+#include "tools/qrm284/transfer_cancel.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace qrm284 {
+
+namespace {
+
+constexpr uint64_t VoiceHeaderBytes = 48;
+
+// What was sent, again, in the pieces the player returns.
+class SentBytes {
+public:
+    explicit SentBytes(const UploadSource& source) : source_(source) {
+        if (source.voice.empty()) {
+            in_.open(source.path, std::ios::binary);
+        }
+    }
+    // Up to `size` next bytes into `buffer`; their count.
+    size_t Read(uint8_t* buffer, size_t size) {
+        if (!source_.voice.empty()) {
+            const size_t count = std::min(size, source_.voice.size() - offset_);
+            std::memcpy(buffer, source_.voice.data() + offset_, count);
+            offset_ += count;
+            return count;
+        }
+        in_.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
+        return static_cast<size_t>(in_.gcount());
+    }
+
+private:
+    const UploadSource& source_;
+    std::ifstream in_;
+    size_t offset_ = 0;
+};
+
+} // namespace
+
+VerifyOutcome VerifyUpload(DeviceSession& session, const UploadSource& source) {
+    PlayerFileReader reader(session.Api());
+    if (!reader.Open(session.Storage(), source.name, source.extension, source.size)) {
+        return {VerifyOutcome::Result::Unreadable};
+    }
+    SentBytes sent(source);
+    std::vector<uint8_t> expected;
+    const uint64_t skipped = source.voice.empty() ? 0 : VoiceHeaderBytes;
+    uint64_t compared = 0;
+    for (;;) {
+        if (CancelRequested()) {
+            return {VerifyOutcome::Result::Cancelled};
+        }
+        const std::optional<size_t> length = reader.Next();
+        if (!length) {
+            return {VerifyOutcome::Result::Unreadable};
+        }
+        expected.resize(std::max<size_t>(*length, 1));
+        const size_t have = sent.Read(expected.data(), *length);
+        // Bytes before `from` in this piece are the voice header: not compared.
+        const size_t from = static_cast<size_t>(std::min<uint64_t>(have, compared < skipped ? skipped - compared : 0));
+        const uint8_t* mine =
+            std::mismatch(expected.data() + from, expected.data() + have, reader.Data() + from).first;
+        if (mine != expected.data() + have || have < *length) {
+            return {VerifyOutcome::Result::Differs, compared + static_cast<uint64_t>(mine - expected.data())};
+        }
+        compared += *length;
+        if (*length == 0) {
+            break;
+        }
+    }
+    uint8_t more = 0;
+    if (sent.Read(&more, 1) != 0) {
+        return {VerifyOutcome::Result::Differs, compared};   // the player's copy is shorter
+    }
+    return {VerifyOutcome::Result::Same};
+}
+
+} // namespace qrm284
