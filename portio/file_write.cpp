@@ -36,14 +36,20 @@ Result ProtocolSession::OpenFileWrite(const FileRecord& record, int storage) {
         return Result::Unreachable;
     }
     wire::Block block{};
-    if (const Result sent = Exchange(wire::FormFileWrite, storage, 'W', *payload, block); sent != Result::Ok) {
+    if (const Result sent = ExchangeOpeningDataPhase(wire::FormFileWrite, storage, 'W', *payload, block);
+        sent != Result::Ok) {
         return sent;
     }
     const wire::ReplyView reply(block);
     if (reply.IsOk()) {
         return Result::Ok;
     }
-    CloseCurrentLink();
+    // A refusal leaves the player idle; a reply of another kind leaves it unknown.
+    if (reply.IsRefusal()) {
+        CloseCurrentLink();
+    } else {
+        AbortDataPhase();
+    }
     return RefusalResult(reply);
 }
 

@@ -32,7 +32,8 @@ Result ProtocolSession::StartFontDownload(std::string_view name, uint32_t size) 
         return Result::Unreachable;
     }
     wire::Block reply{};
-    if (const Result sent = Exchange(wire::FormGroupCode, wire::GroupFont, 'W', payload, reply); sent != Result::Ok) {
+    if (const Result sent = ExchangeOpeningDataPhase(wire::FormGroupCode, wire::GroupFont, 'W', payload, reply);
+        sent != Result::Ok) {
         return sent;
     }
     return wire::ReplyView(reply).IsAccepted() ? Result::Ok : Result::Failed;

@@ -74,4 +74,17 @@ Result ProtocolSession::Exchange(int form, int groupIndex, uint16_t code, std::s
     return Result::Ok;
 }
 
+Result ProtocolSession::ExchangeOpeningDataPhase(int form, int groupIndex, uint16_t code,
+                                                 std::span<const uint8_t> payload, wire::Block& reply) {
+    if (!link_.SendCommand(current_, form, groupIndex, code, payload.data(), payload.size())) {
+        CloseCurrentLink();
+        return Result::NotSent;
+    }
+    if (!link_.ReadReply(current_, reply)) {
+        AbortDataPhase();
+        return Result::NoReply;
+    }
+    return Result::Ok;
+}
+
 } // namespace portio

@@ -98,6 +98,11 @@ private:
     // Sends a command on the current link and reads its reply. NotSent or
     // NoReply close the current link.
     Result Exchange(int form, int groupIndex, uint16_t code, std::span<const uint8_t> payload, wire::Block& reply);
+    // Exchange for a command whose acceptance opens a data phase: when its
+    // reply is lost the player may be waiting for data, so the data phase is
+    // cancelled before the link closes.
+    Result ExchangeOpeningDataPhase(int form, int groupIndex, uint16_t code, std::span<const uint8_t> payload,
+                                    wire::Block& reply);
     // The reachability check, a new current link and the exchange of a
     // command that names a file by its position.
     Result FilePositionCommand(int storage, char code, int position, wire::Block& reply);

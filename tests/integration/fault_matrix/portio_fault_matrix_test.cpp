@@ -35,9 +35,12 @@ constexpr uint32_t FileASize = 100000;
 struct Cell {
     int code;
     bool linkOpen;
+    bool playerWaits = false;   // still in its data phase afterwards
 };
 constexpr Cell C(int code) { return {code, false}; }   // link closed afterwards
 constexpr Cell O(int code) { return {code, true}; }    // link left open
+// Link closed, the player still in its data phase: the cancel request itself failed.
+constexpr Cell W(int code) { return {code, false, true}; }
 
 // What each cell works with: the setup's files and folder, the buffers.
 struct Context {
@@ -110,7 +113,7 @@ const std::vector<Row> rows = {
      {O(0), O(0), O(0), C(4), O(0), O(0), O(0), O(0), O(0), O(0), O(0), O(0), O(0), O(0), C(4), O(0)}},
     // The cancel request's result is not looked at.
     {"Cancel", OpenWrite, [](Context&) { return dll_fn_Cancel(); },
-     {C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0)}},
+     {C(0), C(0), C(0), W(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0), C(0)}},
 };
 
 class PortioFaultMatrix : public testsupport::SimPlayerTest,
@@ -193,6 +196,8 @@ TEST_P(PortioFaultMatrix, ResultLinkTimeAndStoredFiles) {
     EXPECT_LT(elapsed, std::chrono::milliseconds(MaxWaits * TimeoutMs) + Slack);
     // dll_fn_Cancel is 9 exactly when no link is open; otherwise it ends it.
     EXPECT_EQ(dll_fn_Cancel() != 9, expected.linkOpen);
+    // Nothing leaves the player waiting for data it will never get.
+    EXPECT_EQ(Player().InDataPhase(), expected.playerWaits);
     ExpectNoPartialFile();
 }
 
