@@ -28,6 +28,10 @@ std::string RefreshSentence(int result) {
 
 } // namespace
 
+bool PlayerAnswers() {
+    return dll_fn_get_player_status() == 0;
+}
+
 std::string ConnectToPlayer() {
     if (dll_fn_FindDeivce() != 0) {
         return "No player is connected.";

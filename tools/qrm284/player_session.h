@@ -12,6 +12,10 @@ namespace qrm284 {
 // Empty on success, else the sentence for the person.
 std::string ConnectToPlayer();
 
+// Whether the player still answers a status check (after a failure whose
+// cause the device API does not tell).
+bool PlayerAnswers();
+
 // The name a person knows a record by: its long name, or its 8.3 name.
 std::string RecordName(const FileRecord& record);
 

@@ -39,8 +39,10 @@ std::string LongName(const UploadSource& upload) {
     return upload.extension.empty() ? upload.name : upload.name + "." + upload.extension;
 }
 
-// Exit status for a failed upload, with the sentence printed.
-int UploadFailure(CDeviceAPI& api, const UploadSource& upload) {
+// Exit status for a failed upload, with the sentence printed. The device API
+// gives one code (11) for a refusal and for a transfer that failed, so a
+// player that no longer answers is told apart by asking it.
+int UploadFailure(CDeviceAPI& api, const UploadSource& upload, bool sending) {
     const long code = api.PlrGetLastError();
     const std::string what = "\"" + Printable(upload.path) + "\"";
     switch (code) {
@@ -48,8 +50,19 @@ int UploadFailure(CDeviceAPI& api, const UploadSource& upload) {
     case 15: std::fprintf(stderr, "qrm284: The name of %s is too long for the player.\n", what.c_str()); return ExitFailure;
     case 16: std::fprintf(stderr, "qrm284: %s is too large for the player.\n", what.c_str()); return ExitFailure;
     case 17: std::fprintf(stderr, "qrm284: The player did not take %s as a voice recording.\n", what.c_str()); return ExitRefused;
-    default: std::fprintf(stderr, "qrm284: The player did not take %s (error %ld).\n", what.c_str(), code); return ExitRefused;
+    default: break;
     }
+    if (!PlayerAnswers()) {
+        std::fprintf(stderr, "qrm284: The player stopped answering; %s was not stored.\n", what.c_str());
+        return ExitNoPlayer;
+    }
+    if (sending) {
+        std::fprintf(stderr, "qrm284: Sending %s to the player failed (error %ld); it was not stored.\n", what.c_str(),
+                     code);
+        return ExitFailure;
+    }
+    std::fprintf(stderr, "qrm284: The player did not take %s (error %ld).\n", what.c_str(), code);
+    return ExitRefused;
 }
 
 // The bytes to send, block by block: the file streamed from disk, or the
@@ -86,7 +99,7 @@ int Send(DeviceSession& session, const UploadSource& upload, bool json) {
     CDeviceAPI& api = session.Api();
     PcFileInfo info(upload.name, upload.extension, upload.size);
     if (api.PlrWriteFileStart(session.Storage()) != 1 || api.PlrWriteFileInfo(&info) != 1) {
-        return UploadFailure(api, upload);
+        return UploadFailure(api, upload, false);
     }
     ProgressMeter meter("put", upload.path, upload.size, ProgressUnit::Bytes, json && upload.size > ProgressFloor);
     BlockSource source(upload);
@@ -113,7 +126,7 @@ int Send(DeviceSession& session, const UploadSource& upload, bool json) {
         if (api.PlrWriteFileBlock(const_cast<uint8_t*>(bytes), static_cast<long>(piece)) != 1) {
             api.PlrCloseFile();
             meter.Finish();
-            return UploadFailure(api, upload);
+            return UploadFailure(api, upload, true);
         }
         done += piece;
         meter.Update(done);
@@ -121,7 +134,7 @@ int Send(DeviceSession& session, const UploadSource& upload, bool json) {
     }
     meter.Finish();
     if (api.PlrCloseFile() != 1) {
-        return UploadFailure(api, upload);
+        return UploadFailure(api, upload, true);
     }
     return 0;
 }
