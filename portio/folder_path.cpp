@@ -1,5 +1,7 @@
 // "DG": the path of the current folder, sent as the directory entries of
 // every folder on the way, over as many blocks as they take.
+#include "portio/folder_path.h"
+
 #include "platform/text/code_page.h"
 #include "portio/directory_entry.h"
 #include "portio/protocol_session.h"
@@ -20,6 +22,33 @@ constexpr size_t EntryBytesAt = 5;
 constexpr size_t EntriesAt = 7;
 
 } // namespace
+
+std::string FolderPathFromEntries(std::span<const uint8_t> entries) {
+    std::string path;
+    std::u16string collected;
+    for (size_t at = 0; entries.size() - at >= EntrySize; at += EntrySize) {
+        const uint8_t* entry = entries.data() + at;
+        if (IsLongNameEntry(entry)) {
+            std::u16string part;
+            for (uint16_t value : ReadLongNameChars(entry)) {
+                part.push_back(static_cast<char16_t>(value));
+            }
+            collected.insert(0, part);
+            continue;
+        }
+        if (!path.empty()) {
+            path += '\\';
+        }
+        if (collected.empty()) {
+            path += FormatShortName(entry);
+        } else {
+            const size_t end = std::min(collected.find(u'\0'), collected.size());
+            path += platform::WideToMultiByte(collected.data(), end);
+        }
+        collected.clear();
+    }
+    return path;
+}
 
 Result ProtocolSession::GetFolderPath(int storage, std::span<char> text) {
     text[0] = '\0';
@@ -42,8 +71,8 @@ Result ProtocolSession::GetFolderPath(int storage, std::span<char> text) {
     // Unread entry bytes, refilled block by block as the entries are taken.
     std::vector<uint8_t> unread(block.begin() + EntriesAt, block.end());
     size_t position = 0;
-    std::string path;
-    std::u16string collected;
+    std::vector<uint8_t> entries;
+    entries.reserve(entryCount * EntrySize);
     for (size_t i = 0; i < entryCount; ++i) {
         if (unread.size() - position < EntrySize) {
             unread.erase(unread.begin(), unread.begin() + static_cast<std::ptrdiff_t>(position));
@@ -53,27 +82,11 @@ Result ProtocolSession::GetFolderPath(int storage, std::span<char> text) {
             }
             unread.insert(unread.end(), block.begin(), block.end());
         }
-        const uint8_t* entry = unread.data() + position;
+        entries.insert(entries.end(), unread.begin() + static_cast<std::ptrdiff_t>(position),
+                       unread.begin() + static_cast<std::ptrdiff_t>(position + EntrySize));
         position += EntrySize;
-        if (IsLongNameEntry(entry)) {
-            std::u16string part;
-            for (uint16_t value : ReadLongNameChars(entry)) {
-                part.push_back(static_cast<char16_t>(value));
-            }
-            collected.insert(0, part);
-            continue;
-        }
-        if (!path.empty()) {
-            path += '\\';
-        }
-        if (collected.empty()) {
-            path += FormatShortName(entry);
-        } else {
-            const size_t end = std::min(collected.find(u'\0'), collected.size());
-            path += platform::WideToMultiByte(collected.data(), end);
-        }
-        collected.clear();
     }
+    const std::string path = FolderPathFromEntries(entries);
     // The path is cut to the caller's buffer, always terminated.
     const size_t length = std::min(path.size(), text.size() - 1);
     std::memcpy(text.data(), path.data(), length);
