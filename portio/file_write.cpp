@@ -36,7 +36,7 @@ Result ProtocolSession::OpenFileWrite(const FileRecord& record, int storage) {
         return Result::Unreachable;
     }
     wire::Block block{};
-    if (const Result sent = ExchangeOpeningDataPhase(wire::FormFileWrite, storage, 'W', *payload, block);
+    if (const Result sent = Exchange(wire::FormFileWrite, storage, 'W', *payload, block, /*opensDataPhase=*/true);
         sent != Result::Ok) {
         return sent;
     }

@@ -32,7 +32,7 @@ Result ProtocolSession::StartFontDownload(std::string_view name, uint32_t size) 
         return Result::Unreachable;
     }
     wire::Block reply{};
-    if (const Result sent = ExchangeOpeningDataPhase(wire::FormGroupCode, wire::GroupFont, 'W', payload, reply);
+    if (const Result sent = Exchange(wire::FormGroupCode, wire::GroupFont, 'W', payload, reply, /*opensDataPhase=*/true);
         sent != Result::Ok) {
         return sent;
     }

@@ -62,26 +62,17 @@ bool ProtocolSession::OpenCurrentLink() {
 }
 
 Result ProtocolSession::Exchange(int form, int groupIndex, uint16_t code, std::span<const uint8_t> payload,
-                                 wire::Block& reply) {
+                                 wire::Block& reply, bool opensDataPhase) {
     if (!link_.SendCommand(current_, form, groupIndex, code, payload.data(), payload.size())) {
         CloseCurrentLink();
         return Result::NotSent;
     }
     if (!link_.ReadReply(current_, reply)) {
-        CloseCurrentLink();
-        return Result::NoReply;
-    }
-    return Result::Ok;
-}
-
-Result ProtocolSession::ExchangeOpeningDataPhase(int form, int groupIndex, uint16_t code,
-                                                 std::span<const uint8_t> payload, wire::Block& reply) {
-    if (!link_.SendCommand(current_, form, groupIndex, code, payload.data(), payload.size())) {
-        CloseCurrentLink();
-        return Result::NotSent;
-    }
-    if (!link_.ReadReply(current_, reply)) {
-        AbortDataPhase();
+        if (opensDataPhase) {
+            AbortDataPhase();
+        } else {
+            CloseCurrentLink();
+        }
         return Result::NoReply;
     }
     return Result::Ok;

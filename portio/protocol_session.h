@@ -96,13 +96,11 @@ private:
     // The reachability check, then a new current link.
     bool OpenLinkToReachablePlayer();
     // Sends a command on the current link and reads its reply. NotSent or
-    // NoReply close the current link.
-    Result Exchange(int form, int groupIndex, uint16_t code, std::span<const uint8_t> payload, wire::Block& reply);
-    // Exchange for a command whose acceptance opens a data phase: when its
-    // reply is lost the player may be waiting for data, so the data phase is
-    // cancelled before the link closes.
-    Result ExchangeOpeningDataPhase(int form, int groupIndex, uint16_t code, std::span<const uint8_t> payload,
-                                    wire::Block& reply);
+    // NoReply close the current link. When the command's acceptance opens a
+    // data phase, a lost reply may leave the player waiting for data: the
+    // data phase is cancelled before the link closes.
+    Result Exchange(int form, int groupIndex, uint16_t code, std::span<const uint8_t> payload, wire::Block& reply,
+                    bool opensDataPhase = false);
     // The reachability check, a new current link and the exchange of a
     // command that names a file by its position.
     Result FilePositionCommand(int storage, char code, int position, wire::Block& reply);
