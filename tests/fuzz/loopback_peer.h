@@ -9,6 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,6 +19,24 @@
 namespace fuzzcheck {
 
 inline constexpr int PeerWaitMs = 10000;
+
+// Whether `fd` becomes readable within `timeoutMs`. libFuzzer's time-out
+// watch interrupts system calls with SIGALRM: an interrupted wait goes on
+// for the time that is left.
+inline bool ReadableWithin(int fd, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = ::poll(&waiting, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
 
 // A connected socket, closed with the object.
 class Socket {
@@ -36,6 +57,9 @@ public:
     void SendAndFinish(const uint8_t* data, size_t size) const {
         while (size > 0) {
             const ssize_t sent = ::send(fd_, data, size, MSG_NOSIGNAL);
+            if (sent < 0 && errno == EINTR) {
+                continue;
+            }
             if (sent <= 0) {
                 break;
             }
@@ -50,11 +74,13 @@ public:
     bool DrainUntilClosed(int timeoutMs) const {
         uint8_t scrap[4096];
         for (;;) {
-            pollfd waiting{fd_, POLLIN, 0};
-            if (::poll(&waiting, 1, timeoutMs) <= 0) {
+            if (!ReadableWithin(fd_, timeoutMs)) {
                 return false;
             }
             const ssize_t count = ::recv(fd_, scrap, sizeof scrap, 0);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
             if (count <= 0) {
                 return true;
             }
@@ -80,11 +106,13 @@ inline int ListenOnLoopback(uint16_t& port) {
 }
 
 inline std::optional<Socket> AcceptWithin(int listenFd, int timeoutMs) {
-    pollfd waiting{listenFd, POLLIN, 0};
-    if (::poll(&waiting, 1, timeoutMs) <= 0) {
+    if (!ReadableWithin(listenFd, timeoutMs)) {
         return std::nullopt;
     }
-    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = -1;
+    do {
+        fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return std::nullopt;
     }
