@@ -47,11 +47,16 @@ int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout) {
             ::close(fd);
             return -1;
         }
-        pollfd waiting{fd, POLLOUT, 0};
+        // A signal (Ctrl-C handling, a profiler) does not end the wait early.
+        const Deadline deadline = std::chrono::steady_clock::now() + timeout;
+        int ready = 0;
+        do {
+            pollfd waiting{fd, POLLOUT, 0};
+            ready = ::poll(&waiting, 1, PollTimeout(deadline));
+        } while (ready < 0 && errno == EINTR);
         int error = 0;
         socklen_t length = sizeof error;
-        if (::poll(&waiting, 1, static_cast<int>(timeout.count())) != 1 ||
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+        if (ready != 1 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
             ::close(fd);
             return -1;
         }

@@ -129,7 +129,26 @@ inline std::optional<Socket> ConnectToLoopback(uint16_t port) {
         return std::nullopt;
     }
     Socket socket(fd);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        return socket;
+    }
+    if (errno != EINTR) {
+        return std::nullopt;
+    }
+    // An interrupted connect goes on by itself: wait for its outcome.
+    for (;;) {
+        pollfd waiting{fd, POLLOUT, 0};
+        const int ready = ::poll(&waiting, 1, PeerWaitMs);
+        if (ready > 0) {
+            break;
+        }
+        if (ready == 0 || errno != EINTR) {
+            return std::nullopt;
+        }
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
         return std::nullopt;
     }
     return socket;
