@@ -2,6 +2,7 @@
 // simulated player, and working it out must not reach the player at all.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_output.h"
 #include "tools/qrm284/commands.h"
 
 #include <gtest/gtest.h>
@@ -97,18 +98,7 @@ protected:
         output_ = testing::internal::GetCapturedStdout();
         return status;
     }
-    std::vector<nlohmann::json> JsonLines() const {
-        std::vector<nlohmann::json> lines;
-        std::istringstream stream(output_);
-        for (std::string line; std::getline(stream, line);) {
-            lines.push_back(nlohmann::json::parse(line));
-        }
-        return lines;
-    }
-    static void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-    }
+    std::vector<nlohmann::json> JsonLines() const { return testsupport::JsonLines(output_); }
 
     fs::path directory_;
     std::string output_;
@@ -127,7 +117,7 @@ class PreviewThenPut : public Preview, public ::testing::WithParamInterface<File
 TEST_P(PreviewThenPut, ShowsTheNameSizeAndPictureThePlayerThenStores) {
     const FileCase& c = GetParam();
     ASSERT_FALSE(c.bytes.empty());
-    Write(c.file, c.bytes);
+    testsupport::WriteFile(c.file, c.bytes);
     ASSERT_EQ(Run("preview --json --png title.png \"" + c.file + "\""), 0) << output_;
     EXPECT_TRUE(Player().GetTranscript().Entries().empty()) << "preview reached the player";
     const auto lines = JsonLines();
@@ -202,7 +192,7 @@ class PreviewRefuses : public Preview, public ::testing::WithParamInterface<Refu
 // A usage error, as put gives, with nothing shown or drawn.
 TEST_P(PreviewRefuses, WithAUsageErrorAndNoPicture) {
     if (GetParam().bytes) {
-        Write(GetParam().file, *GetParam().bytes);
+        testsupport::WriteFile(GetParam().file, *GetParam().bytes);
     }
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run("preview --json --png title.png " + GetParam().file), qrm284::ExitUsage);
@@ -246,7 +236,7 @@ protected:
 // The picture on the terminal is the PNG's, in half blocks or '#'.
 TEST_P(TerminalPicture, DrawsThePngsPixels) {
     ASSERT_EQ(setenv("LC_ALL", GetParam().locale, 1), 0);
-    Write("titled.mp3", DataFile("titled.mp3"));
+    testsupport::WriteFile("titled.mp3", DataFile("titled.mp3"));
     ASSERT_EQ(Run("preview --png title.png titled.mp3"), 0);
     const auto png = ReadPng("title.png");
     ASSERT_TRUE(png.has_value());

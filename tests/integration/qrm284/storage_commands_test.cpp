@@ -3,6 +3,7 @@
 // statuses and the JSON lines.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_output.h"
 #include "tools/qrm284/commands.h"
 
 #include <gtest/gtest.h>
@@ -103,19 +104,8 @@ protected:
         }
     }
 
-    std::vector<nlohmann::json> Lines() const {
-        std::vector<nlohmann::json> lines;
-        std::istringstream stream(output_);
-        for (std::string line; std::getline(stream, line);) {
-            lines.push_back(nlohmann::json::parse(line));
-        }
-        return lines;
-    }
+    std::vector<nlohmann::json> Lines() const { return testsupport::JsonLines(output_); }
 
-    static void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-    }
 
     fs::path directory_;
     std::string output_;
@@ -181,7 +171,7 @@ TEST_P(FontCommand, StoresTheFileAsSentOrRefusesABadOneBeforeAskingThePlayer) {
     if (c.size < 0) {
         fs::create_directory(c.file);
     } else if (!c.file.empty()) {
-        Write(c.file, bytes);
+        testsupport::WriteFile(c.file, bytes);
     }
     Arrange(c.fault, "font --dry-run " + c.argument);
     EXPECT_EQ(Run("font " + c.argument), c.status) << errors_;
@@ -229,7 +219,7 @@ class StorageJson : public StorageCommands, public ::testing::WithParamInterface
 
 TEST_P(StorageJson, EveryLineIsOneObjectProgressEndsAtItsTotalAndTheResultComesLast) {
     const JsonCase& c = GetParam();
-    Write("FONT.BIN", Pattern(100000));
+    testsupport::WriteFile("FONT.BIN", Pattern(100000));
     EXPECT_EQ(Run(c.command), 0) << errors_;
     const auto lines = Lines();
     std::vector<std::string> events;

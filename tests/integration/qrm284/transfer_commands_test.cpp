@@ -2,6 +2,7 @@
 // player: what it stores, what comes back, and the exit statuses.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_output.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/transfer_cancel.h"
 
@@ -123,14 +124,6 @@ protected:
         output_ = testing::internal::GetCapturedStdout();
         return status;
     }
-    static void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-    }
-    static std::vector<uint8_t> Read(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 
     fs::path directory_;
     std::string output_;
@@ -149,7 +142,7 @@ class PutAndGet : public Commands, public ::testing::WithParamInterface<PutCase>
 TEST_P(PutAndGet, StoresTheBytesUnderTheShownShortNameAndGivesThemBack) {
     const PutCase& c = GetParam();
     const auto bytes = Pattern(c.size, 11);
-    Write(c.file, bytes);
+    testsupport::WriteFile(c.file, bytes);
     std::string to;
     if (!c.folder.empty()) {
         ASSERT_TRUE(Player().MakeFolder(0, c.folder));
@@ -164,7 +157,7 @@ TEST_P(PutAndGet, StoresTheBytesUnderTheShownShortNameAndGivesThemBack) {
 
     fs::remove(c.file);
     ASSERT_EQ(Run("get \"" + c.folder + "/" + c.file + "\" -o back.bin"), 0) << output_;
-    EXPECT_EQ(Read("back.bin"), bytes);
+    EXPECT_EQ(testsupport::ReadFile("back.bin"), bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -177,13 +170,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Commands, VoiceWavWithExtraChunksRoundTripsInTheFortyEightByteForm) {
     const auto blocks = AdpcmBlocks(6);
-    Write("memo.wav", VoiceWav(blocks));
+    testsupport::WriteFile("memo.wav", VoiceWav(blocks));
     ASSERT_EQ(Run("put memo.wav"), 0);
     EXPECT_EQ(output_, "memo.wav -> MEMO.ADP\n");
     ASSERT_TRUE(Player().FileData(0, "/MEMO.ADP").has_value());
 
     ASSERT_EQ(Run("get memo.ADP -o back.wav"), 0) << output_;
-    const auto back = Read("back.wav");
+    const auto back = testsupport::ReadFile("back.wav");
     ASSERT_EQ(back.size(), 48 + blocks.size());
     EXPECT_EQ(std::string(back.begin() + 40, back.begin() + 44), "data");
     EXPECT_TRUE(std::equal(blocks.begin(), blocks.end(), back.begin() + 48));
@@ -198,7 +191,7 @@ struct RefusedCase {
 class PutRefuses : public Commands, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(PutRefuses, OtherAudioWithAUsageErrorAndNothingStored) {
-    Write(GetParam().file, GetParam().bytes);
+    testsupport::WriteFile(GetParam().file, GetParam().bytes);
     const size_t before = Player().ListFolder(0, "/").size();
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run("put " + GetParam().file), qrm284::ExitUsage);
@@ -228,7 +221,7 @@ TEST_P(Changes, LeaveThePlayerAsExpectedWithTheirExitStatus) {
     ASSERT_TRUE(Player().MakeFolder(0, "/Empty"));
     ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(100, 1)));
     ASSERT_TRUE(Player().PutFile(0, "/Old Song.mp3", Pattern(100, 2)));
-    Write("New.mp3", Pattern(100, 3));
+    testsupport::WriteFile("New.mp3", Pattern(100, 3));
     EXPECT_EQ(Run(GetParam().command), GetParam().status) << output_;
     std::vector<std::string> names;
     for (const auto& item : Player().ListFolder(0, "/")) {
@@ -275,14 +268,10 @@ class Json : public Commands, public ::testing::WithParamInterface<JsonCase> {};
 
 TEST_P(Json, EveryLineIsOneObjectAndTheLastGivesTheExitStatus) {
     ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(100, 1)));
-    Write("Song One.mp3", Pattern(4000, 5));
+    testsupport::WriteFile("Song One.mp3", Pattern(4000, 5));
     const int status = Run(GetParam().command);
     EXPECT_EQ(status, GetParam().status);
-    std::vector<nlohmann::json> lines;
-    std::istringstream stream(output_);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(nlohmann::json::parse(line));
-    }
+    const std::vector<nlohmann::json> lines = testsupport::JsonLines(output_);
     ASSERT_EQ(lines.size(), GetParam().events.size()) << output_;
     for (size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].at("event"), GetParam().events[i]);
@@ -359,7 +348,7 @@ class Cancel : public Transfers, public ::testing::WithParamInterface<CancelCase
 
 TEST_P(Cancel, StopsTheTransferOnTheWireLeavesNoFileAndExits130) {
     const CancelCase& c = GetParam();
-    Write("Big.mp3", Pattern(Big, 9));
+    testsupport::WriteFile("Big.mp3", Pattern(Big, 9));
     ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Big, 4)));
     int blocks = 0;
     qrm284::SetBlockObserver([&](uint64_t) {
@@ -415,7 +404,7 @@ class Verify : public Transfers, public ::testing::WithParamInterface<VerifyCase
 
 TEST_P(Verify, ReadsTheFileBackAndRemovesADamagedCopy) {
     const VerifyCase& c = GetParam();
-    Write(c.file, c.bytes);
+    testsupport::WriteFile(c.file, c.bytes);
     if (c.corruptAt) {
         Player().CorruptNextStoredFile(*c.corruptAt);
     }
@@ -449,14 +438,10 @@ INSTANTIATE_TEST_SUITE_P(
 class Progress : public Transfers, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(Progress, JsonEventsCountUpToTheTotalBeforeTheResult) {
-    Write("Big.mp3", Pattern(Big, 6));
+    testsupport::WriteFile("Big.mp3", Pattern(Big, 6));
     ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Big, 6)));
     ASSERT_EQ(Run(GetParam()), 0);
-    std::vector<nlohmann::json> lines;
-    std::istringstream stream(output_);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(nlohmann::json::parse(line));
-    }
+    const std::vector<nlohmann::json> lines = testsupport::JsonLines(output_);
     ASSERT_GE(lines.size(), 3u) << output_;
     const auto total = lines[0].at("total").get<uint64_t>();
     EXPECT_GE(total, Big);

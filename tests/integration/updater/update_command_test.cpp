@@ -2,6 +2,7 @@
 #include "platform/system/clock.h"
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_output.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/update_texts.h"
 #include "updater/wizard/wizard_texts.h"
@@ -90,11 +91,7 @@ TEST_F(UpdateCommand, FailedStepEndsWithItsTextAndFailure) {
 
 TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
     ASSERT_EQ(Run("update --yes --json --language 0x0409"), 0);
-    std::vector<nlohmann::json> lines;
-    std::istringstream stream(output);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(nlohmann::json::parse(line));
-    }
+    const std::vector<nlohmann::json> lines = testsupport::JsonLines(output);
     ASSERT_FALSE(lines.empty());
     std::vector<int> texts;
     std::vector<std::string> phases;
