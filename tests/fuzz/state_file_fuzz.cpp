@@ -6,6 +6,7 @@
 #include "sim/bus.h"
 #include "sim/state_file.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/simulated_session.h"
 #include "tests/fuzz/scratch_file.h"
 
 #include <array>
@@ -50,10 +51,7 @@ bool SameState(const kvx512sim::PlayerState& a, const kvx512sim::PlayerState& b)
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    ::setenv("KVX512_USB", "sim", 1);
-    // Every reply is waiting when it is read; a missing one fails at once.
-    portio::Session().SetTimeouts(1, 1);
-    fuzzcheck::Require(portio::Session().QueryVersion().has_value(), "the simulated player identifies");
+    fuzzcheck::UseSimulatedPlayer();
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "portio/protocol_session.h"
 #include "sim/bus.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/fuzz/simulated_session.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -32,10 +33,7 @@ void RequireTerminated(const char (&field)[N], const char* property) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    ::setenv("KVX512_USB", "sim", 1);
-    // Every reply is waiting when it is read; a missing one fails at once.
-    portio::Session().SetTimeouts(1, 1);
-    fuzzcheck::Require(portio::Session().QueryVersion().has_value(), "the simulated player identifies");
+    fuzzcheck::UseSimulatedPlayer();
     return 0;
 }
 
