@@ -2,11 +2,9 @@
 // player's: get asks for the next piece while the last ones are written.
 #pragma once
 
-#include <condition_variable>
+#include <array>
+#include <atomic>
 #include <cstdint>
-#include <deque>
-#include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,32 +19,45 @@ public:
     FileWriterThread(const FileWriterThread&) = delete;
     FileWriterThread& operator=(const FileWriterThread&) = delete;
 
-    bool Good() const { return opened_; }
-    // Room for `size` more bytes, to be filled and then committed; waits
-    // while MaxQueued batches wait for the disk.
+    bool Good() const { return fd_ >= 0; }
+    // Room for `size` more bytes, to be filled and then committed. When every
+    // batch waits to be written, the caller writes the oldest itself.
     uint8_t* Space(size_t size);
     void Commit(size_t size);
+    // A write has failed: nothing more will be written.
+    bool Failed() const { return failed_; }
     // Writes what is left and closes the file; true when every write succeeded.
     bool Close();
 
 private:
+    enum class State { Empty, Filling, Filled, Writing };
+    struct Batch {
+        std::vector<uint8_t> bytes;   // its first `size` are the file's from `at`
+        size_t size = 0;
+        std::atomic<uint64_t> at = 0;
+        std::atomic<State> state = State::Empty;
+    };
+
     void Run();
-    void Hand(std::unique_lock<std::mutex>& lock);
+    void Hand();
+    // Takes the filled batch that comes first in the file and writes it;
+    // false when there was none.
+    bool WriteOldest();
+    bool Write(const Batch& batch) const;
 
-    // Batches of 1 MiB, at most three waiting: a few MiB of memory at most.
+    // Batches of 1 MiB: a few MiB of memory at most.
     static constexpr size_t BatchBytes = 1024 * 1024;
-    static constexpr size_t MaxQueued = 3;
+    static constexpr size_t BatchCount = 4;
+    static constexpr int LowerPriority = 5;   // added to the nice value
 
-    std::ofstream out_;
-    bool opened_ = false;
-    std::vector<uint8_t> filling_;   // its first filled_ bytes are the file's
+    int fd_ = -1;
+    std::array<Batch, BatchCount> batches_;
+    Batch* filling_ = nullptr;   // the caller's; its first filled_ bytes are the file's
     size_t filled_ = 0;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::vector<uint8_t>> queued_;
-    std::vector<std::vector<uint8_t>> spare_;   // written batches, to fill again
-    bool closing_ = false;
-    bool failed_ = false;
+    uint64_t handed_ = 0;        // bytes handed on, the next batch's place
+    std::atomic<uint32_t> handings_ = 0;   // counts hand-overs and the close: the thread waits on it
+    std::atomic<bool> closing_ = false;
+    std::atomic<bool> failed_ = false;
     bool closed_ = false;
     std::thread thread_;
 };

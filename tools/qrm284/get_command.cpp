@@ -69,6 +69,9 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
             std::fprintf(stderr, "qrm284: Cancelled; \"%s\" was not copied.\n", Printable(FullName(entry)).c_str());
             return ExitInterrupted;
         }
+        if (out.Failed()) {
+            break;   // the disk is full or gone: no use reading on
+        }
         const std::optional<size_t> length = reader.Next(out.Space(PlayerFileReader::PieceCapacity));
         if (!length) {
             out.Close();
@@ -101,6 +104,15 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
 int RunGet(const GetOptions& options) {
     if (options.names.size() > 1 && !options.output.empty() && !std::filesystem::is_directory(options.output)) {
         Fail("With several files, -o must name a folder.");
+        return ExitUsage;
+    }
+    // The copy is written beside its target and renamed over it: a device or
+    // pipe named by -o would be replaced by a plain file.
+    std::error_code ignored;
+    const auto kind = std::filesystem::status(options.output, ignored).type();
+    if (!options.output.empty() && kind != std::filesystem::file_type::not_found &&
+        kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::directory) {
+        Fail(("\"" + Printable(options.output) + "\" is neither a file nor a folder; -o takes one of those.").c_str());
         return ExitUsage;
     }
     DeviceSession session;

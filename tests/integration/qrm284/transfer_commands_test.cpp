@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -135,6 +137,7 @@ struct PutCase {
     size_t size;
     std::string folder;      // --to; empty for the top level
     std::string shortName;   // the 8.3 name the player gave it
+    bool oneProcessor = false;   // get's writer thread then hardly runs: get writes the batches itself
 };
 
 class PutAndGet : public Commands, public ::testing::WithParamInterface<PutCase> {};
@@ -156,7 +159,17 @@ TEST_P(PutAndGet, StoresTheBytesUnderTheShownShortNameAndGivesThemBack) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), stored->begin()));
 
     fs::remove(c.file);
-    ASSERT_EQ(Run("get \"" + c.folder + "/" + c.file + "\" -o back.bin"), 0) << output_;
+    cpu_set_t processors;
+    ASSERT_EQ(sched_getaffinity(0, sizeof processors, &processors), 0);
+    if (c.oneProcessor) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(sched_getcpu(), &one);
+        ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    }
+    const int status = Run("get \"" + c.folder + "/" + c.file + "\" -o back.bin");
+    sched_setaffinity(0, sizeof processors, &processors);
+    ASSERT_EQ(status, 0) << output_;
     EXPECT_EQ(testsupport::ReadFile("back.bin"), bytes);
 }
 
@@ -165,7 +178,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PutCase{"ShortName", "TRACK01.MP3", 5000, "", "TRACK01.MP3"},
                       PutCase{"LongNameInFolder", "Song One.mp3", 100000, "/Music", "SONGON~1.MP3"},
                       PutCase{"SeveralBlocks", "Live.mp3", 3 * 32768 + 17, "", "LIVE.MP3"},
-                      PutCase{"WholeBlocks", "Data.bin", 2 * 32768, "", "DATA.BIN"}),
+                      PutCase{"WholeBlocks", "Data.bin", 2 * 32768, "", "DATA.BIN"},
+                      // More batches than get's writer keeps waiting.
+                      PutCase{"ManyMegabytes", "Long.mp3", 5 * 1024 * 1024 + 3, "", "LONG.MP3"},
+                      PutCase{"ManyMegabytesOnOneProcessor", "Long.mp3", 7 * 1024 * 1024 + 5, "", "LONG.MP3", true}),
     testsupport::CaseName());
 
 TEST_F(Commands, VoiceWavWithExtraChunksRoundTripsInTheFortyEightByteForm) {
@@ -388,6 +404,55 @@ INSTANTIATE_TEST_SUITE_P(
                                  "Cancelled; \"Stored.mp3\" was not copied."},
                       CancelCase{"GetBySigterm", "get Stored.mp3 -o back.mp3", 5, SIGTERM,
                                  "Cancelled; \"Stored.mp3\" was not copied."}),
+    testsupport::CaseName());
+
+// A get that cannot write its copy reads no further, and leaves the player
+// idle and no file behind.
+struct GetFailureCase {
+    const char* name;
+    std::string target;
+    rlim_t fileSizeLimit;   // RLIM_INFINITY: none
+    int status;
+    std::string sentence;
+    int cancelRequests;     // the read is stopped before its end
+};
+
+class GetFailure : public Transfers, public ::testing::WithParamInterface<GetFailureCase> {};
+
+TEST_P(GetFailure, StopsTheReadAndLeavesNoFile) {
+    const GetFailureCase& c = GetParam();
+    // Larger than the batches get's writer holds: it must stop part way.
+    constexpr size_t Stored = 8 * 1024 * 1024;
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Stored, 4)));
+    const auto typeBefore = fs::status(c.target).type();
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);   // a write past the limit fails instead
+    rlimit limited = before;
+    limited.rlim_cur = c.fileSizeLimit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    int pieces = 0;
+    qrm284::SetBlockObserver([&](uint64_t) { ++pieces; });
+    const int status = RunCaptured("get Stored.mp3 -o " + c.target);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(error_, "qrm284: " + c.sentence + "\n");
+    EXPECT_LT(pieces, static_cast<int>(Stored / 32768)) << "the read went on after the failed write";
+    EXPECT_EQ(CancelRequestsOnTheWire(), c.cancelRequests) << Player().GetTranscript().Describe();
+    EXPECT_FALSE(Player().InDataPhase());
+    EXPECT_EQ(fs::status(c.target).type(), typeBefore);
+    EXPECT_FALSE(fs::exists(c.target + ".part"));
+    EXPECT_TRUE(Listed("Stored.mp3"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Get, GetFailure,
+    ::testing::Values(GetFailureCase{"FileSizeLimitPartWay", "back.mp3", 3 * 1024 * 1024 / 2, qrm284::ExitFailure,
+                                     "Cannot write \"back.mp3\".", 1},
+                      GetFailureCase{"TargetIsADevice", "/dev/null", RLIM_INFINITY, qrm284::ExitUsage,
+                                     "\"/dev/null\" is neither a file nor a folder; -o takes one of those.", 0}),
     testsupport::CaseName());
 
 struct VerifyCase {
