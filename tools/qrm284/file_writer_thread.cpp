@@ -75,7 +75,6 @@ bool FileWriterThread::WriteOldest() {
                 failed_ = true;
             }
             oldest->state.store(State::Empty, std::memory_order_release);
-            oldest->state.notify_all();
             return true;
         }
     }

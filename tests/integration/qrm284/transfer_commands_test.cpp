@@ -137,7 +137,7 @@ struct PutCase {
     size_t size;
     std::string folder;      // --to; empty for the top level
     std::string shortName;   // the 8.3 name the player gave it
-    bool oneProcessor = false;   // get's writer thread then hardly runs: get writes the batches itself
+    bool oneProcessor = false;   // get's writer thread then falls behind: get writes batches itself
 };
 
 class PutAndGet : public Commands, public ::testing::WithParamInterface<PutCase> {};
