@@ -59,25 +59,29 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
     // Progress counts the file as the player holds it; what arrives differs by
     // the title trailer (music) or the block form (voice), so the end is "all".
     ProgressMeter meter("get", FullName(entry), entry.size, ProgressUnit::Bytes, json && entry.size > ProgressFloor);
+    // Every way out but success: the player stops sending, nothing is left here.
+    const auto abandon = [&](int status, const std::string& sentence) {
+        reader.Close();
+        out.Close();
+        std::error_code ignored;
+        std::filesystem::remove(partial, ignored);
+        meter.Finish();
+        std::fprintf(stderr, "qrm284: %s\n", sentence.c_str());
+        return status;
+    };
+    const std::string shown = "\"" + Printable(FullName(entry)) + "\"";
+    const std::string cannotWrite = "Cannot write \"" + Printable(target) + "\".";
     unsigned long long received = 0;
     for (;;) {
         if (CancelRequested()) {
-            reader.Close();   // the player stops sending
-            out.Close();
-            std::filesystem::remove(partial);
-            meter.Finish();
-            std::fprintf(stderr, "qrm284: Cancelled; \"%s\" was not copied.\n", Printable(FullName(entry)).c_str());
-            return ExitInterrupted;
+            return abandon(ExitInterrupted, "Cancelled; " + shown + " was not copied.");
         }
         if (out.Failed()) {
-            break;   // the disk is full or gone: no use reading on
+            return abandon(ExitFailure, cannotWrite);   // the disk is full or gone: no use reading on
         }
         const std::optional<size_t> length = reader.Next(out.Space(PlayerFileReader::PieceCapacity));
         if (!length) {
-            out.Close();
-            std::filesystem::remove(partial);
-            std::fprintf(stderr, "qrm284: Reading \"%s\" from the player failed.\n", Printable(FullName(entry)).c_str());
-            return ExitFailure;
+            return abandon(ExitFailure, "Reading " + shown + " from the player failed.");
         }
         if (*length == 0) {
             break;
@@ -89,13 +93,15 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
     }
     reader.Close();
     if (!out.Close()) {
-        std::filesystem::remove(partial);
-        std::fprintf(stderr, "qrm284: Cannot write \"%s\".\n", Printable(target).c_str());
-        return ExitFailure;
+        return abandon(ExitFailure, cannotWrite);
+    }
+    std::error_code renameFailed;
+    std::filesystem::rename(partial, target, renameFailed);
+    if (renameFailed) {
+        return abandon(ExitFailure, cannotWrite);
     }
     meter.Update(entry.size);
     meter.Finish();
-    std::filesystem::rename(partial, target);
     Emit(json, {{"event", "got"}, {"name", FullName(entry)}, {"path", target}, {"bytes", received}},
          Printable(FullName(entry)) + " -> " + Printable(target) + " (" + std::to_string(received) + " bytes)");
     return 0;

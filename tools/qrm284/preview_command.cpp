@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <span>
 #include <string>
@@ -40,17 +39,11 @@ bool ReadSentBytes(const UploadSource& source, SentBytes& bytes) {
     const size_t size = source.size;
     const size_t firstSize = std::min(size, FirstBytes);
     const size_t lastFrom = std::max(firstSize, size - std::min(size, LastBytes));
-    if (!source.voice.empty()) {
-        bytes.first.assign(source.voice.begin(), source.voice.begin() + static_cast<std::ptrdiff_t>(firstSize));
-        bytes.last.assign(source.voice.begin() + static_cast<std::ptrdiff_t>(lastFrom), source.voice.end());
-        return true;
-    }
-    std::ifstream in(source.path, std::ios::binary);
     bytes.first.resize(firstSize);
     bytes.last.resize(size - lastFrom);
-    return in.read(reinterpret_cast<char*>(bytes.first.data()), static_cast<std::streamsize>(firstSize)) &&
-           in.seekg(static_cast<std::streamoff>(lastFrom)) &&
-           in.read(reinterpret_cast<char*>(bytes.last.data()), static_cast<std::streamsize>(bytes.last.size()));
+    UploadReader reader(source);
+    return reader.Read(bytes.first.data(), firstSize) == firstSize && reader.Seek(lastFrom) &&
+           reader.Read(bytes.last.data(), bytes.last.size()) == bytes.last.size();
 }
 
 // Several files: "title.png" becomes "title-1.png", "title-2.png", ... in

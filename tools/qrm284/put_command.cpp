@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <strings.h>
@@ -65,36 +64,6 @@ int UploadFailure(CDeviceAPI& api, const UploadSource& upload, bool sending) {
     return ExitRefused;
 }
 
-// The bytes to send, block by block: the file streamed from disk, or the
-// repacked voice recording already in memory.
-class BlockSource {
-public:
-    explicit BlockSource(const UploadSource& upload) : upload_(upload) {
-        if (upload.voice.empty()) {
-            in_.open(upload.path, std::ios::binary);
-            buffer_.resize(std::min<size_t>(ChunkBytes, upload.size));
-        }
-    }
-    // The next `size` bytes, or null when the file has fewer than that now.
-    const uint8_t* Next(size_t size) {
-        if (!upload_.voice.empty()) {
-            const uint8_t* piece = upload_.voice.data() + offset_;
-            offset_ += size;
-            return piece;
-        }
-        if (!in_.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(size))) {
-            return nullptr;
-        }
-        return buffer_.data();
-    }
-
-private:
-    const UploadSource& upload_;
-    std::ifstream in_;
-    std::vector<uint8_t> buffer_;
-    size_t offset_ = 0;
-};
-
 int Send(DeviceSession& session, const UploadSource& upload, bool json) {
     CDeviceAPI& api = session.Api();
     PcFileInfo info(upload.name, upload.extension, upload.size);
@@ -102,7 +71,8 @@ int Send(DeviceSession& session, const UploadSource& upload, bool json) {
         return UploadFailure(api, upload, false);
     }
     ProgressMeter meter("put", upload.path, upload.size, ProgressUnit::Bytes, json && upload.size > ProgressFloor);
-    BlockSource source(upload);
+    UploadReader source(upload);
+    std::vector<uint8_t> block(std::min<size_t>(ChunkBytes, upload.size));
     unsigned long done = 0;
     while (done < upload.size) {
         if (CancelRequested()) {
@@ -114,16 +84,14 @@ int Send(DeviceSession& session, const UploadSource& upload, bool json) {
             return ExitInterrupted;
         }
         const size_t piece = std::min<unsigned long>(upload.size - done, ChunkBytes);
-        const uint8_t* bytes = source.Next(piece);
-        if (bytes == nullptr) {
+        if (source.Read(block.data(), piece) != piece) {
             api.PlrCloseFile();   // fewer bytes than announced: cancels the file
             meter.Finish();
             std::fprintf(stderr, "qrm284: \"%s\" changed while it was read; nothing was stored.\n",
                          Printable(upload.path).c_str());
             return ExitFailure;
         }
-        // The API reads the block during the call only; it takes no const.
-        if (api.PlrWriteFileBlock(const_cast<uint8_t*>(bytes), static_cast<long>(piece)) != 1) {
+        if (api.PlrWriteFileBlock(block.data(), static_cast<long>(piece)) != 1) {
             api.PlrCloseFile();
             meter.Finish();
             return UploadFailure(api, upload, true);

@@ -4,7 +4,8 @@
 #include "tools/qrm284/terminal_text.h"
 #include "tools/qrm284/voice_wav.h"
 
-#include <fstream>
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <strings.h>
@@ -55,6 +56,31 @@ std::string PrepareUploadSource(const std::string& path, UploadSource& source) {
                "\"; it plays MP3, WMA and voice recordings. Make a voice recording of it with: " + SoxCommandFor(path);
     }
     return {};
+}
+
+UploadReader::UploadReader(const UploadSource& source) : source_(source) {
+    if (source.voice.empty()) {
+        in_.open(source.path, std::ios::binary);
+    }
+}
+
+size_t UploadReader::Read(uint8_t* buffer, size_t size) {
+    if (!source_.voice.empty()) {
+        const size_t count = std::min(size, source_.voice.size() - offset_);
+        std::memcpy(buffer, source_.voice.data() + offset_, count);
+        offset_ += count;
+        return count;
+    }
+    in_.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
+    return static_cast<size_t>(in_.gcount());
+}
+
+bool UploadReader::Seek(uint64_t offset) {
+    if (!source_.voice.empty()) {
+        offset_ = static_cast<size_t>(std::min<uint64_t>(offset, source_.voice.size()));
+        return offset_ == offset;
+    }
+    return static_cast<bool>(in_.seekg(static_cast<std::streamoff>(offset)));
 }
 
 } // namespace qrm284

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,5 +21,22 @@ struct UploadSource {
 // Empty on success, else the sentence saying why the file cannot go to the
 // player (a usage error: nothing was sent).
 std::string PrepareUploadSource(const std::string& path, UploadSource& source);
+
+// The bytes an upload sends, in order: the file streamed from disk, or the
+// repacked voice recording already in memory.
+class UploadReader {
+public:
+    explicit UploadReader(const UploadSource& source);
+    // Up to `size` next bytes into `buffer`; their count, fewer at the end
+    // (or when the file has shrunk since it was measured).
+    size_t Read(uint8_t* buffer, size_t size);
+    // Goes on from byte `offset`; false when the file cannot.
+    bool Seek(uint64_t offset);
+
+private:
+    const UploadSource& source_;
+    std::ifstream in_;
+    size_t offset_ = 0;   // in source_.voice
+};
 
 } // namespace qrm284

@@ -4,8 +4,6 @@
 #include "tools/qrm284/transfer_cancel.h"
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace qrm284 {
@@ -14,32 +12,6 @@ namespace {
 
 constexpr uint64_t VoiceHeaderBytes = 48;
 
-// What was sent, again, in the pieces the player returns.
-class SentBytes {
-public:
-    explicit SentBytes(const UploadSource& source) : source_(source) {
-        if (source.voice.empty()) {
-            in_.open(source.path, std::ios::binary);
-        }
-    }
-    // Up to `size` next bytes into `buffer`; their count.
-    size_t Read(uint8_t* buffer, size_t size) {
-        if (!source_.voice.empty()) {
-            const size_t count = std::min(size, source_.voice.size() - offset_);
-            std::memcpy(buffer, source_.voice.data() + offset_, count);
-            offset_ += count;
-            return count;
-        }
-        in_.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(size));
-        return static_cast<size_t>(in_.gcount());
-    }
-
-private:
-    const UploadSource& source_;
-    std::ifstream in_;
-    size_t offset_ = 0;
-};
-
 } // namespace
 
 VerifyOutcome VerifyUpload(DeviceSession& session, const UploadSource& source) {
@@ -47,7 +19,7 @@ VerifyOutcome VerifyUpload(DeviceSession& session, const UploadSource& source) {
     if (!reader.Open(session.Storage(), source.name, source.extension, source.size)) {
         return {VerifyOutcome::Result::Unreadable};
     }
-    SentBytes sent(source);
+    UploadReader sent(source);
     std::vector<uint8_t> expected;
     const uint64_t skipped = source.voice.empty() ? 0 : VoiceHeaderBytes;
     uint64_t compared = 0;
