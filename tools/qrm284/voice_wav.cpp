@@ -1,5 +1,6 @@
 #include "tools/qrm284/voice_wav.h"
 
+#include "plrapi/voice_wav_header.h"
 #include "wire/byte_order.h"
 
 #include <algorithm>
@@ -9,23 +10,11 @@ namespace qrm284 {
 
 namespace {
 
-constexpr size_t HeaderSize = 48;
 constexpr uint16_t FormatImaAdpcm = 0x0011;
 constexpr uint16_t BlockBytes = 256;
-constexpr uint16_t SamplesPerBlock = 505;   // 4 header bytes hold one sample, 252 bytes two each
 
 using wire::LoadLe16;
 using wire::LoadLe32;
-
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    out.resize(out.size() + 4);
-    wire::StoreLe32(out.data() + out.size() - 4, v);
-}
-void Put16(std::vector<uint8_t>& out, uint16_t v) {
-    out.resize(out.size() + 2);
-    wire::StoreLe16(out.data() + out.size() - 2, v);
-}
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
 
 } // namespace
 
@@ -70,23 +59,13 @@ VoiceCheck PackVoiceWav(const std::vector<uint8_t>& bytes) {
         check.problem = "is not IMA ADPCM, mono, 8 kHz with 256-byte blocks";
         return check;
     }
+    // The device API's own header, with this file's sizes.
+    auto header = plrapi::BuildVoiceWavHeader(0);
+    wire::StoreLe32(header.data() + plrapi::wav::RiffSize, static_cast<uint32_t>(plrapi::VoiceWavHeaderSize - 8 + dataSize));
+    wire::StoreLe32(header.data() + plrapi::wav::DataSize, dataSize);
     std::vector<uint8_t> out;
-    out.reserve(HeaderSize + dataSize);
-    PutTag(out, "RIFF");
-    Put32(out, static_cast<uint32_t>(HeaderSize - 8 + dataSize));
-    PutTag(out, "WAVE");
-    PutTag(out, "fmt ");
-    Put32(out, 20);
-    Put16(out, FormatImaAdpcm);
-    Put16(out, 1);
-    Put32(out, 8000);
-    Put32(out, 8000u * BlockBytes / SamplesPerBlock);
-    Put16(out, BlockBytes);
-    Put16(out, 4);
-    Put16(out, 2);
-    Put16(out, SamplesPerBlock);
-    PutTag(out, "data");
-    Put32(out, dataSize);
+    out.reserve(header.size() + dataSize);
+    out.assign(header.begin(), header.end());
     out.insert(out.end(), data, data + dataSize);
     check.packed = std::move(out);
     return check;
