@@ -48,6 +48,18 @@ uint64_t FileBytes() {
 
 uint8_t PatternByte(uint64_t i) { return static_cast<uint8_t>(i * 131 + (i >> 12)); }
 
+// Every piece of the file is the same: the pattern repeats each MiB.
+const std::vector<uint8_t>& PatternPiece() {
+    static const std::vector<uint8_t> piece = [] {
+        std::vector<uint8_t> bytes(Piece);
+        for (size_t i = 0; i < Piece; ++i) {
+            bytes[i] = PatternByte(i);
+        }
+        return bytes;
+    }();
+    return piece;
+}
+
 // The PC file qrm284 puts, and the device API's side of the same bytes.
 class BenchFile : public CPDFileInfo {
 public:
@@ -69,12 +81,9 @@ public:
             folder_ = pattern;
         }
         // The file on disk, once: 1 MiB of pattern repeated.
-        std::vector<uint8_t> piece(Piece);
+        const std::vector<uint8_t>& piece = PatternPiece();
         std::ofstream out(PcFile(), std::ios::binary);
         for (uint64_t at = 0; at < FileBytes(); at += Piece) {
-            for (size_t i = 0; i < Piece; ++i) {
-                piece[i] = PatternByte(at + i);
-            }
             out.write(reinterpret_cast<const char*>(piece.data()),
                       static_cast<std::streamsize>(std::min<uint64_t>(Piece, FileBytes() - at)));
         }
@@ -132,11 +141,9 @@ bool UploadThroughApi() {
     if (!api || api->PlrWriteFileStart(0) != 1 || api->PlrWriteFileInfo(&file) != 1) {
         return false;
     }
-    std::vector<uint8_t> piece(Piece);
+    // A copy of the one piece: the API takes no const.
+    std::vector<uint8_t> piece = PatternPiece();
     for (uint64_t at = 0; at < FileBytes(); at += Piece) {
-        for (size_t i = 0; i < Piece; ++i) {
-            piece[i] = PatternByte(at + i);
-        }
         if (api->PlrWriteFileBlock(piece.data(), static_cast<long>(std::min<uint64_t>(Piece, FileBytes() - at))) != 1) {
             return false;
         }
