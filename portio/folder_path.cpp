@@ -68,32 +68,23 @@ Result ProtocolSession::GetFolderPath(int storage, std::span<char> text) {
         return Result::Failed;
     }
     const size_t entryCount = reply.WordAt(EntryBytesAt) / EntrySize;
-    // Unread entry bytes, refilled block by block as the entries are taken.
-    std::vector<uint8_t> unread(block.begin() + EntriesAt, block.end());
-    size_t position = 0;
-    std::vector<uint8_t> entries;
-    entries.reserve(entryCount * EntrySize);
-    for (size_t i = 0; i < entryCount; ++i) {
-        if (unread.size() - position < EntrySize) {
-            unread.erase(unread.begin(), unread.begin() + static_cast<std::ptrdiff_t>(position));
-            position = 0;
-            if (!link_.ReadReply(current_, block)) {
-                return Result::Failed;
-            }
-            unread.insert(unread.end(), block.begin(), block.end());
+    // The entries begin in the reply and go on in whole blocks.
+    const size_t entryBytes = entryCount * EntrySize;
+    std::vector<uint8_t> received(block.begin() + EntriesAt, block.end());
+    while (received.size() < entryBytes) {
+        if (!link_.ReadReply(current_, block)) {
+            return Result::Failed;
         }
-        entries.insert(entries.end(), unread.begin() + static_cast<std::ptrdiff_t>(position),
-                       unread.begin() + static_cast<std::ptrdiff_t>(position + EntrySize));
-        position += EntrySize;
+        received.insert(received.end(), block.begin(), block.end());
     }
-    const std::string path = FolderPathFromEntries(entries);
+    const std::string path = FolderPathFromEntries(std::span<const uint8_t>(received).first(entryBytes));
     // The path is cut to the caller's buffer, always terminated.
     const size_t length = std::min(path.size(), text.size() - 1);
     std::memcpy(text.data(), path.data(), length);
     text[length] = '\0';
     // Entries that end exactly with a block are followed by one more block;
     // then comes the closing reply.
-    if (unread.size() == position && !link_.ReadReply(current_, block)) {
+    if (received.size() == entryBytes && !link_.ReadReply(current_, block)) {
         CloseCurrentLink();
         return Result::NoReply;
     }

@@ -152,7 +152,7 @@ std::vector<ListedDevice> Bus::PresentDevices() const {
         }
         std::snprintf(instanceId, sizeof instanceId, "USB\\VID_%04X&PID_%04X\\KVX512SIM%04zu", VendorId,
                       players_[i]->ProductId(), i + 1);
-        devices.push_back({instanceId, UsbClassGuid});
+        devices.push_back({instanceId, UsbClassGuid, FirstUniqueId + static_cast<uint32_t>(i)});
     }
     devices.insert(devices.end(), extraDevices_.begin(), extraDevices_.end());
     return devices;

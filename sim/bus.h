@@ -17,6 +17,7 @@ namespace kvx512sim {
 struct ListedDevice {
     std::string instanceId;
     std::string classGuid;
+    uint32_t uniqueId = 0;   // the player's on the bus; 0 for other devices
 };
 
 inline constexpr const char* UsbClassGuid = "{36FC9E60-C465-11CF-8056-444553540000}";

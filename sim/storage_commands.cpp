@@ -240,10 +240,11 @@ void Player::FinishWrite() {
         fontData_ = std::move(*phase.data);
         return;
     }
+    // Strikes the next file only, also when the offset lies beyond it.
     if (corruptNextFileAt_ && *corruptNextFileAt_ < phase.data->size()) {
         (*phase.data)[*corruptNextFileAt_] ^= 0xFF;
-        corruptNextFileAt_.reset();
     }
+    corruptNextFileAt_.reset();
     // The entries were checked when the write began and nothing but data has
     // reached the player since; a test that changed the folder meanwhile
     // loses the file.

@@ -23,16 +23,11 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     return MakeMissingDriverBackend();
 }
 
-std::mutex chosenMutex;
-std::string chosen;
-
 std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     const char* value = std::getenv("KVX512_USB");
     std::unique_ptr<Backend> backend = MakeBackendNamed(value != nullptr ? value : "");
     if (const char* device = std::getenv("KVX512_DEVICE"); device != nullptr && *device != '\0') {
         backend->Choose(device);
-        std::lock_guard lock(chosenMutex);
-        chosen = device;
     }
     return backend;
 }
@@ -46,18 +41,22 @@ Backend& CurrentBackend() {
 
 std::vector<DeviceLocation> ListLocations() { return CurrentBackend().ListLocations(); }
 
-void ChooseDevice(const std::string& locationId) {
-    Backend& backend = CurrentBackend();
-    std::lock_guard lock(chosenMutex);
-    backend.Choose(locationId);
-    chosen = locationId;
+void Backend::Choose(const std::string& locationId) {
+    {
+        std::lock_guard lock(choiceMutex_);
+        chosen_ = locationId;
+    }
+    OnChosen(locationId);
 }
 
-std::string ChosenDevice() {
-    CurrentBackend();   // KVX512_DEVICE counts once the backend is made
-    std::lock_guard lock(chosenMutex);
-    return chosen;
+std::string Backend::Chosen() const {
+    std::lock_guard lock(choiceMutex_);
+    return chosen_;
 }
+
+void ChooseDevice(const std::string& locationId) { CurrentBackend().Choose(locationId); }
+
+std::string ChosenDevice() { return CurrentBackend().Chosen(); }
 
 DriverHandle OpenDriver() {
     DriverHandle driver = CurrentBackend().OpenDriver();

@@ -142,12 +142,7 @@ public:
         return locations;
     }
 
-    // Devices already opened elsewhere stay open, unused: Scan no longer reports them.
-    void Choose(const std::string& locationId) override {
-        std::lock_guard lock(choiceMutex_);
-        chosen_ = locationId;
-    }
-
+    // Only the chosen device; one opened before a new choice stays open, unused.
     ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) {
         const std::string chosen = Chosen();
         std::lock_guard lock(mutex_);
@@ -350,10 +345,6 @@ private:
         }
     }
 
-    std::string Chosen() {
-        std::lock_guard lock(choiceMutex_);
-        return chosen_;
-    }
 
     Opened* Find(uint32_t uniqueId) {
         const auto found = opened_.find(uniqueId);
@@ -389,8 +380,6 @@ private:
     std::map<uint32_t, Opened> opened_;
     // The port path the process was narrowed to (empty for all), with a lock
     // of its own: the device list must not wait for a transfer.
-    std::mutex choiceMutex_;
-    std::string chosen_;
     // The asynchronous transfers of runs and their done flags, kept between runs.
     std::vector<libusb_transfer*> transfers_;
     std::vector<int> done_;

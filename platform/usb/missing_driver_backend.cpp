@@ -10,7 +10,6 @@ public:
     DriverHandle OpenDriver() override { return nullptr; }
     std::vector<PresentDevice> ListPresentDevices() override { return {}; }
     std::vector<DeviceLocation> ListLocations() override { return {}; }
-    void Choose(const std::string& /*locationId*/) override {}
 };
 
 } // namespace

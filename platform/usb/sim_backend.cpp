@@ -2,7 +2,6 @@
 #include "platform/usb/usb_driver.h"
 #include "sim/bus.h"
 
-#include <mutex>
 #include <string>
 
 namespace platform::usb {
@@ -13,26 +12,8 @@ namespace {
 // players come and go.
 std::string LocationId(uint32_t uniqueId) { return "sim-" + std::to_string(uniqueId - kvx512sim::FirstUniqueId + 1); }
 
-// The location the backend was narrowed to; empty for all.
-class Choice {
-public:
-    void Set(const std::string& locationId) {
-        std::lock_guard lock(mutex_);
-        chosen_ = locationId;
-    }
-    std::string Get() const {
-        std::lock_guard lock(mutex_);
-        return chosen_;
-    }
-    bool Shows(uint32_t uniqueId) const {
-        std::lock_guard lock(mutex_);
-        return chosen_.empty() || chosen_ == LocationId(uniqueId);
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::string chosen_;
-};
+// Whether a choice of location (empty: none) shows the player.
+bool Shows(const std::string& chosen, uint32_t uniqueId) { return chosen.empty() || chosen == LocationId(uniqueId); }
 
 Status ToStatus(kvx512sim::UsbStatus status) {
     switch (status) {
@@ -68,7 +49,7 @@ TransferResult Submit(uint32_t uniqueId, const kvx512sim::UsbRequest& request) {
 
 class SimDriver final : public Driver {
 public:
-    explicit SimDriver(const Choice& choice) : choice_(choice) {}
+    explicit SimDriver(const Backend& backend) : backend_(backend) {}
 
 private:
     DriverVersion QueryVersion() override {
@@ -84,7 +65,8 @@ private:
 
     ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) override {
         ScanResult result{Status::Success, kvx512sim::Bus::Instance().Scan(vendorId, productId)};
-        std::erase_if(result.uniqueIds, [this](uint32_t uniqueId) { return !choice_.Shows(uniqueId); });
+        const std::string chosen = backend_.Chosen();
+        std::erase_if(result.uniqueIds, [&chosen](uint32_t uniqueId) { return !Shows(chosen, uniqueId); });
         return result;
     }
 
@@ -114,7 +96,7 @@ private:
         return Submit(uniqueId, {.pipe = endpoint, .options = 1, .timeoutMs = timeoutMs});
     }
 
-    const Choice& choice_;
+    const Backend& backend_;
 };
 
 class SimBackend final : public Backend {
@@ -128,20 +110,11 @@ public:
     }
 
     std::vector<PresentDevice> ListPresentDevices() override {
-        const auto listed = kvx512sim::Bus::Instance().PresentDevices();
-        const std::string chosen = choice_.Get();
+        const std::string chosen = Chosen();
         std::vector<PresentDevice> devices;
-        if (chosen.empty()) {
-            for (const auto& device : listed) {
+        for (const auto& device : kvx512sim::Bus::Instance().PresentDevices()) {
+            if (chosen.empty() || (device.uniqueId != 0 && Shows(chosen, device.uniqueId))) {
                 devices.push_back({device.instanceId, device.classGuid});
-            }
-            return devices;
-        }
-        // The bus lists its attached players first, in their order on it.
-        const auto locations = ListLocations();
-        for (size_t i = 0; i < locations.size() && i < listed.size(); ++i) {
-            if (locations[i].id == chosen) {
-                devices.push_back({listed[i].instanceId, listed[i].classGuid});
             }
         }
         return devices;
@@ -163,11 +136,8 @@ public:
         return locations;
     }
 
-    void Choose(const std::string& locationId) override { choice_.Set(locationId); }
-
 private:
-    Choice choice_;
-    SimDriver driver_{choice_};
+    SimDriver driver_{*this};
 };
 
 } // namespace

@@ -36,6 +36,18 @@ int PollTimeout(Deadline deadline) {
     return static_cast<int>(std::min<std::chrono::milliseconds::rep>(rest, 1 << 30));
 }
 
+// poll() for one descriptor until the deadline; a signal (Ctrl-C handling,
+// a profiler) does not end the wait early. poll()'s result.
+int PollUntil(int fd, short events, Deadline deadline) {
+    for (;;) {
+        pollfd waiting{fd, events, 0};
+        const int ready = ::poll(&waiting, 1, PollTimeout(deadline));
+        if (ready >= 0 || errno != EINTR) {
+            return ready;
+        }
+    }
+}
+
 int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout) {
     const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
                             address.ai_protocol);
@@ -47,13 +59,7 @@ int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout) {
             ::close(fd);
             return -1;
         }
-        // A signal (Ctrl-C handling, a profiler) does not end the wait early.
-        const Deadline deadline = std::chrono::steady_clock::now() + timeout;
-        int ready = 0;
-        do {
-            pollfd waiting{fd, POLLOUT, 0};
-            ready = ::poll(&waiting, 1, PollTimeout(deadline));
-        } while (ready < 0 && errno == EINTR);
+        const int ready = PollUntil(fd, POLLOUT, std::chrono::steady_clock::now() + timeout);
         int error = 0;
         socklen_t length = sizeof error;
         if (ready != 1 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
@@ -158,19 +164,8 @@ TcpStream::Wait TcpStream::WaitReadable(Deadline deadline) {
     if (Buffered() > 0) {
         return Wait::Ready;
     }
-    for (;;) {
-        pollfd waiting{fd_, POLLIN, 0};
-        const int ready = ::poll(&waiting, 1, PollTimeout(deadline));
-        if (ready > 0) {
-            return Wait::Ready;
-        }
-        if (ready == 0) {
-            return Wait::TimedOut;
-        }
-        if (errno != EINTR) {
-            return Wait::Failed;
-        }
-    }
+    const int ready = PollUntil(fd_, POLLIN, deadline);
+    return ready > 0 ? Wait::Ready : ready == 0 ? Wait::TimedOut : Wait::Failed;
 }
 
 bool TcpStream::ReadAhead() {

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -214,8 +215,19 @@ public:
     // finds no other and the device list lists only its entry, so that every
     // library above reaches that one player without knowing of the choice.
     // A location where nothing is attached shows nothing; empty shows every
-    // device again.
-    virtual void Choose(const std::string& locationId) = 0;
+    // device again. Each backend filters by Chosen() where it finds devices.
+    void Choose(const std::string& locationId);
+    // The location chosen last; empty when none is.
+    std::string Chosen() const;
+
+protected:
+    // After a new choice: a backend that holds a device the choice no
+    // longer shows lets go of it.
+    virtual void OnChosen(const std::string& /*locationId*/) {}
+
+private:
+    mutable std::mutex choiceMutex_;
+    std::string chosen_;
 };
 
 // The backend KVX512_USB names: "sim", "libusb" (the default) or

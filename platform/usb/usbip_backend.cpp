@@ -45,9 +45,8 @@ public:
         if (auto devices = QueryExportedDevices(address_)) {
             for (const auto& device : *devices) {
                 if (Shows(device.busId, {})) {
-                    // The unique ID is the devid its URBs would carry (UsbipSession::Devid).
-                    locations.push_back({device.busId, device.vendorId, device.productId,
-                                         (device.busNumber << 16) | (device.deviceNumber & 0xFFFF)});
+                    // The unique ID is the devid its URBs would carry.
+                    locations.push_back({device.busId, device.vendorId, device.productId, device.Devid()});
                 }
             }
         }
@@ -55,11 +54,7 @@ public:
     }
 
     // A device imported before is given up when it is not the one chosen.
-    void Choose(const std::string& locationId) override {
-        {
-            std::lock_guard lock(choiceMutex_);
-            chosen_ = locationId;
-        }
+    void OnChosen(const std::string& locationId) override {
         std::lock_guard lock(mutex_);
         if (session_ && !Shows(session_->Device().busId, locationId)) {
             session_.reset();
@@ -121,10 +116,6 @@ private:
         return (address_.busId.empty() || busId == address_.busId) && (chosen.empty() || busId == chosen);
     }
 
-    std::string Chosen() {
-        std::lock_guard lock(choiceMutex_);
-        return chosen_;
-    }
 
     void Import(uint16_t vendorId, uint16_t productId) {
         const std::string chosen = Chosen();
@@ -164,8 +155,6 @@ private:
     const UsbipAddress address_;
     // The bus ID the process was narrowed to (empty for all), with a lock of
     // its own: the device list must not wait for a transfer.
-    std::mutex choiceMutex_;
-    std::string chosen_;
     std::optional<UsbipSession> session_;
     ForwardingDriver<UsbipBackend> driver_{*this, ClientVersion, "KVX512 USB/IP client"};
 };

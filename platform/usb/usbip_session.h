@@ -23,6 +23,8 @@ struct ExportedDevice {
     uint32_t deviceNumber = 0;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
+    // The devid URBs for it carry: bus number << 16 | device number.
+    uint32_t Devid() const { return (busNumber << 16) | (deviceNumber & 0xFFFF); }
 };
 
 // The server's device list; null when it cannot be reached or breaks the protocol.
@@ -53,8 +55,7 @@ public:
     static std::optional<UsbipSession> Import(const UsbipAddress& address, const std::string& busId);
 
     const ExportedDevice& Device() const { return device_; }
-    // The devid URBs carry: bus number << 16 | device number.
-    uint32_t Devid() const { return (device_.busNumber << 16) | (device_.deviceNumber & 0xFFFF); }
+    uint32_t Devid() const { return device_.Devid(); }
     // True once the connection is unusable (server gone, protocol broken, device detached).
     bool Broken() const { return broken_; }
     // Notices a server that ended the connection while nothing was asked of it
