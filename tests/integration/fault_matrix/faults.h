@@ -100,6 +100,7 @@ struct Aim {
     int commandsBefore = 0;                  // commands other than "Y" before it
     std::optional<int> commandTransfer;      // its write (or the first transfer), counted from the start
     std::optional<int> replyTransfer;        // the first read after that
+    bool targetFound = false;                // a command `isTarget` accepts was sent
 };
 
 inline bool IsCommandBlock(const std::vector<uint8_t>& bytes) {
@@ -126,6 +127,7 @@ inline Aim AimAt(const kvx512sim::Transcript& transcript,
             if (!isTarget || isTarget(transfer.bytes)) {
                 aim.commandTransfer = static_cast<int>(i);
                 aim.commandsBefore = commands;
+                aim.targetFound = true;
                 break;
             }
             ++commands;

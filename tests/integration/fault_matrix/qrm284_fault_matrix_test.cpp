@@ -199,6 +199,7 @@ TEST_P(Qrm284FaultMatrix, ExitLinkTimeAndStoredFiles) {
         return block[4] == row.group && block[5] == row.code;
     });
     ASSERT_TRUE(aim.commandTransfer);
+    ASSERT_TRUE(aim.targetFound) << "the command line never sent its command";
 
     ASSERT_NO_FATAL_FAILURE(Start());
     faultmatrix::Arm(Player(), fault, aim);

@@ -110,6 +110,7 @@ TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
         } else if (event == "progress") {
             EXPECT_EQ(line.at("command"), "update");
             EXPECT_EQ(line.at("unit"), "percent");
+            ASSERT_FALSE(phases.empty()) << "progress before any phase";
             EXPECT_EQ(line.at("item"), phases.back());
             lastPercent[line.at("item")] = line.at("done");
         }
