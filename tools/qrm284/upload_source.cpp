@@ -67,7 +67,9 @@ UploadReader::UploadReader(const UploadSource& source) : source_(source) {
 size_t UploadReader::Read(uint8_t* buffer, size_t size) {
     if (!source_.voice.empty()) {
         const size_t count = std::min(size, source_.voice.size() - offset_);
-        std::memcpy(buffer, source_.voice.data() + offset_, count);
+        if (count > 0) {   // an empty buffer may be null
+            std::memcpy(buffer, source_.voice.data() + offset_, count);
+        }
         offset_ += count;
         return count;
     }
