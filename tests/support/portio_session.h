@@ -5,6 +5,7 @@
 #include "tests/support/file_records.h"
 #include "tests/support/portio_calls.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/transcript_checks.h"
 
 #include <cstring>
 #include <memory>
@@ -74,15 +75,7 @@ protected:
     }
 
     // The command blocks written after the handshakes: writes whose block is not "Y".
-    std::vector<std::vector<uint8_t>> Commands() {
-        std::vector<std::vector<uint8_t>> commands;
-        for (const auto& write : Writes()) {
-            if (write.size() == 512 && write[0] == '#' && write[3] == ':' && write[4] != 'Y') {
-                commands.push_back(write);
-            }
-        }
-        return commands;
-    }
+    std::vector<std::vector<uint8_t>> Commands() { return CommandBlocks(Player().GetTranscript()); }
 
     StorageImage& Image() { return *image_; }
 

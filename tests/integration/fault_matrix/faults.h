@@ -5,12 +5,16 @@
 #include "sim/bus.h"
 #include "sim/error_code.h"
 #include "sim/identification.h"
+#include "tests/support/transcript_checks.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace faultmatrix {
@@ -103,10 +107,6 @@ struct Aim {
     bool targetFound = false;                // a command `isTarget` accepts was sent
 };
 
-inline bool IsCommandBlock(const std::vector<uint8_t>& bytes) {
-    return bytes.size() == 512 && bytes[0] == '#' && bytes[1] == 0 && bytes[3] == ':';
-}
-
 // Finds the first command other than "Y" that `isTarget` accepts (any, when
 // empty); without one, the first write, and without a write, the first transfer.
 inline Aim AimAt(const kvx512sim::Transcript& transcript,
@@ -123,7 +123,7 @@ inline Aim AimAt(const kvx512sim::Transcript& transcript,
         if (!firstWrite) {
             firstWrite = static_cast<int>(i);
         }
-        if (IsCommandBlock(transfer.bytes) && transfer.bytes[4] != 'Y') {
+        if (testsupport::IsCommandBlock(transfer.bytes) && transfer.bytes[4] != 'Y') {
             if (!isTarget || isTarget(transfer.bytes)) {
                 aim.commandTransfer = static_cast<int>(i);
                 aim.commandsBefore = commands;
@@ -191,5 +191,27 @@ inline void Arm(kvx512sim::Player& player, Fault fault, const Aim& aim) {
 }
 
 inline bool NeedsAim(Fault fault) { return fault == Fault::CommandWriteFails || fault == Fault::ReplyReadFails; }
+
+// A cell of a matrix: its row's place in the matrix's rows, and its column's in AllFaults.
+using CellIndex = std::tuple<size_t, size_t>;
+
+template <class Row>
+const Row& RowOf(const std::vector<Row>& rows, const CellIndex& cell) {
+    return rows[std::get<0>(cell)];
+}
+inline Fault FaultOf(const CellIndex& cell) { return AllFaults[std::get<1>(cell)]; }
+
+// Every cell of a matrix of `rows`, for INSTANTIATE_TEST_SUITE_P.
+inline auto AllCells(size_t rows) {
+    return ::testing::Combine(::testing::Range<size_t>(0, rows), ::testing::Range<size_t>(0, FaultCount));
+}
+
+// Names a cell "<row>_<fault>"; `rows` must outlive the test run.
+template <class Row>
+auto CellName(const std::vector<Row>& rows) {
+    return [&rows](const ::testing::TestParamInfo<CellIndex>& info) {
+        return std::string(RowOf(rows, info.param).name) + "_" + FaultName(FaultOf(info.param));
+    };
+}
 
 } // namespace faultmatrix

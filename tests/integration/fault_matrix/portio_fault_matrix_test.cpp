@@ -117,7 +117,7 @@ const std::vector<Row> rows = {
 };
 
 class PortioFaultMatrix : public testsupport::SimPlayerTest,
-                          public ::testing::WithParamInterface<std::tuple<size_t, size_t>> {
+                          public ::testing::WithParamInterface<faultmatrix::CellIndex> {
 protected:
     void SetUp() override {
         // The cancel's second of message pumping passes at once.
@@ -129,8 +129,8 @@ protected:
         platform::SetClockHooks({});
     }
 
-    const Row& GetRow() const { return rows[std::get<0>(GetParam())]; }
-    Fault GetFault() const { return AllFaults[std::get<1>(GetParam())]; }
+    const Row& GetRow() const { return faultmatrix::RowOf(rows, GetParam()); }
+    Fault GetFault() const { return faultmatrix::FaultOf(GetParam()); }
 
     // A fresh player with two files and a folder, identified, the row prepared.
     void Start() {
@@ -201,14 +201,7 @@ TEST_P(PortioFaultMatrix, ResultLinkTimeAndStoredFiles) {
     ExpectNoPartialFile();
 }
 
-std::string CellName(const ::testing::TestParamInfo<std::tuple<size_t, size_t>>& info) {
-    return std::string(rows[std::get<0>(info.param)].name) + "_" +
-           faultmatrix::FaultName(AllFaults[std::get<1>(info.param)]);
-}
-
-INSTANTIATE_TEST_SUITE_P(Exports, PortioFaultMatrix,
-                         ::testing::Combine(::testing::Range<size_t>(0, rows.size()),
-                                            ::testing::Range<size_t>(0, FaultCount)),
-                         CellName);
+INSTANTIATE_TEST_SUITE_P(Exports, PortioFaultMatrix, faultmatrix::AllCells(rows.size()),
+                         faultmatrix::CellName(rows));
 
 } // namespace

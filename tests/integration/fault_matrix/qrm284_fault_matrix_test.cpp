@@ -5,6 +5,8 @@
 #include "platform/system/clock.h"
 #include "portio.h"
 #include "tests/integration/fault_matrix/faults.h"
+#include "tests/support/command_line.h"
+#include "tests/support/command_output.h"
 #include "tools/qrm284/commands.h"
 #include "updater/engine/engine_link.h"
 #include "updater/wizard/wizard_texts.h"
@@ -14,11 +16,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -90,26 +89,23 @@ const std::vector<Row> rows = {
       Failed, Ok}},
 };
 
-class Qrm284FaultMatrix : public ::testing::TestWithParam<std::tuple<size_t, size_t>> {
+class Qrm284FaultMatrix : public ::testing::TestWithParam<faultmatrix::CellIndex> {
 protected:
     void SetUp() override {
         platform::SetClockHooks({[](uint32_t) {}, {}});
-        directory_ = fs::path(::testing::TempDir()) / ("qrm284_faults_" + std::to_string(std::get<0>(GetParam())) +
-                                                       "_" + std::to_string(std::get<1>(GetParam())));
-        // rm and update ask a person at a terminal; here there is none.
-        ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+        // rm and update ask a person at a terminal.
+        ASSERT_NO_FATAL_FAILURE(testsupport::StdinFromNowhere());
     }
     void TearDown() override {
         dll_fn_Close_Writefile();
         updater::CloseEngineLink();
         updater::SetSystemDefaultLangIdOverride(std::nullopt);
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(directory_);
+        scratch_.reset();
         platform::SetClockHooks({});
     }
 
-    const Row& GetRow() const { return rows[std::get<0>(GetParam())]; }
-    Fault GetFault() const { return AllFaults[std::get<1>(GetParam())]; }
+    const Row& GetRow() const { return faultmatrix::RowOf(rows, GetParam()); }
+    Fault GetFault() const { return faultmatrix::FaultOf(GetParam()); }
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
 
     // A fresh player holding /a.mp3 and a fresh folder here holding song.mp3.
@@ -121,38 +117,26 @@ protected:
         // The updater's own time-outs are minutes long.
         Player().LimitWaits(TimeoutMs);
         ASSERT_TRUE(Player().PutFile(0, "/a.mp3", onPlayer));
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-        fs::current_path(directory_);
+        scratch_.emplace("qrm284_faults_" + std::to_string(std::get<0>(GetParam())) + "_" +
+                         std::to_string(std::get<1>(GetParam())));
         for (const char* name : {"song.mp3", "font.bin"}) {
-            std::ofstream(name, std::ios::binary)
-                .write(reinterpret_cast<const char*>(onComputer.data()), static_cast<std::streamsize>(onComputer.size()));
+            testsupport::WriteFile(name, onComputer);
         }
     }
 
+    // A command line's parse error fails the test.
     int Run(const std::string& commandLine) {
-        CLI::App app;
-        int status = -1;
-        qrm284::AddPutCommand(app, status);
-        qrm284::AddGetCommand(app, status);
-        qrm284::AddUpdateCommand(app, status);
-        qrm284::AddFormatCommand(app, status);
-        qrm284::AddFontCommand(app, status);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        app.parse(commandLine);
-        testing::internal::GetCapturedStdout();
-        errors_ = testing::internal::GetCapturedStderr();
-        return status;
-    }
-
-    static std::optional<std::vector<uint8_t>> Local(const std::string& name) {
-        std::ifstream in(name, std::ios::binary);
-        if (!in) {
-            return std::nullopt;
-        }
-        return std::vector<uint8_t>{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string output;
+        return testsupport::RunCommandLine(
+            commandLine,
+            [](CLI::App& app, int& status) {
+                qrm284::AddPutCommand(app, status);
+                qrm284::AddGetCommand(app, status);
+                qrm284::AddUpdateCommand(app, status);
+                qrm284::AddFormatCommand(app, status);
+                qrm284::AddFontCommand(app, status);
+            },
+            output, &errors_, testsupport::ParseErrors::Thrown);
     }
 
     // Only whole files, here and on the player.
@@ -174,8 +158,8 @@ protected:
                 ADD_FAILURE() << "unexpected file " << item.shortName;
             }
         }
-        if (const auto got = Local("a.mp3")) {
-            EXPECT_EQ(*got, onPlayer) << "a partial download";
+        if (fs::exists("a.mp3")) {
+            EXPECT_EQ(testsupport::ReadFile("a.mp3"), onPlayer) << "a partial download";
         }
         EXPECT_FALSE(fs::exists("a.mp3.part"));
         const auto font = Player().FontData();
@@ -183,7 +167,7 @@ protected:
             << "a partial font of " << font.size() << " bytes";
     }
 
-    fs::path directory_;
+    std::optional<testsupport::ScratchFolder> scratch_;
     std::string errors_;
 };
 
@@ -214,14 +198,7 @@ TEST_P(Qrm284FaultMatrix, ExitLinkTimeAndStoredFiles) {
     ExpectNoPartialFile();
 }
 
-std::string CellName(const ::testing::TestParamInfo<std::tuple<size_t, size_t>>& info) {
-    return std::string(rows[std::get<0>(info.param)].name) + "_" +
-           faultmatrix::FaultName(AllFaults[std::get<1>(info.param)]);
-}
-
-INSTANTIATE_TEST_SUITE_P(Commands, Qrm284FaultMatrix,
-                         ::testing::Combine(::testing::Range<size_t>(0, rows.size()),
-                                            ::testing::Range<size_t>(0, FaultCount)),
-                         CellName);
+INSTANTIATE_TEST_SUITE_P(Commands, Qrm284FaultMatrix, faultmatrix::AllCells(rows.size()),
+                         faultmatrix::CellName(rows));
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "platform/usb/usb_driver.h"
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_line.h"
+#include "tests/support/command_output.h"
 #include "tools/qrm284/commands.h"
 
 #include <gtest/gtest.h>
@@ -70,25 +72,16 @@ protected:
 
     // Runs one command line as qrm284 does; its exit status.
     int Run(const std::string& commandLine) {
-        CLI::App app;
-        int status = -1;
-        app.require_subcommand(1);
-        qrm284::AddDeviceOption(app);
-        qrm284::AddDevicesCommand(app, status);
-        qrm284::AddInfoCommand(app, status);
-        qrm284::AddLsCommand(app, status);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        try {
-            app.parse(commandLine);
-        } catch (const CLI::RuntimeError& error) {
-            status = error.get_exit_code();
-        } catch (const CLI::ParseError&) {
-            status = qrm284::ExitUsage;
-        }
-        output_ = testing::internal::GetCapturedStdout();
-        error_ = testing::internal::GetCapturedStderr();
-        return status;
+        return testsupport::RunCommandLine(
+            commandLine,
+            [](CLI::App& app, int& status) {
+                app.require_subcommand(1);
+                qrm284::AddDeviceOption(app);
+                qrm284::AddDevicesCommand(app, status);
+                qrm284::AddInfoCommand(app, status);
+                qrm284::AddLsCommand(app, status);
+            },
+            output_, &error_, testsupport::ParseErrors::RuntimeErrorsKeepTheirCode);
     }
 
     static std::vector<std::string> Lines(const std::string& text) {
@@ -123,10 +116,7 @@ TEST_F(DevicesCommand, ListsEveryPlayerWithItsOwnIdentification) {
 
 TEST_F(DevicesCommand, JsonGivesOneObjectPerPlayerThenTheResult) {
     ASSERT_EQ(Run("--device sim-2 devices --json"), 0) << error_;
-    std::vector<nlohmann::json> objects;
-    for (const auto& line : Lines(output_)) {
-        objects.push_back(nlohmann::json::parse(line));
-    }
+    const std::vector<nlohmann::json> objects = testsupport::JsonLines(output_);
     ASSERT_EQ(objects.size(), 2u) << output_;
     EXPECT_EQ(objects[0], (nlohmann::json{{"event", "device"}, {"device", "sim-2"}, {"productId", "1001"},
                                           {"mode", "BOOT"}, {"firmware", "1.0002"}}));

@@ -2,7 +2,9 @@
 // simulated player, and working it out must not reach the player at all.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_line.h"
 #include "tests/support/command_output.h"
+#include "tests/support/stepped_bytes.h"
 #include "tools/qrm284/commands.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +14,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -26,18 +26,9 @@ namespace fs = std::filesystem;
 constexpr size_t TrailerBytes = 2080;
 constexpr size_t PictureBytes = 2048;
 
-std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(seed + i * 7 + i / 251);
-    }
-    return bytes;
-}
+using testsupport::SteppedBytes;
 
-std::vector<uint8_t> DataFile(const std::string& name) {
-    std::ifstream in(std::string(TEST_DATA_DIR) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::vector<uint8_t> DataFile(const std::string& name) { return testsupport::ReadFile(TEST_DATA_DIR "/" + name); }
 
 // The stored title picture: two bands of 8 rows, a byte per column, bit k row k of its band.
 bool StoredLit(const std::vector<uint8_t>& picture, int column, int row) {
@@ -72,36 +63,24 @@ protected:
         kvx512sim::Bus::Instance().Reset();
         kvx512sim::Bus::Instance().RecordTranscripts(true);
         Player().RecordTranscript(true);
-        directory_ = fs::path(::testing::TempDir()) /
-                     ("qrm284_preview_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-        fs::current_path(directory_);
-    }
-    void TearDown() override {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(directory_);
     }
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
 
-    int Run(const std::string& commandLine) {
-        CLI::App app;
-        int status = -1;
-        qrm284::AddPreviewCommand(app, status);
-        qrm284::AddPutCommand(app, status);
-        testing::internal::CaptureStdout();
-        try {
-            app.parse(commandLine);
-        } catch (const CLI::ParseError&) {
-            status = qrm284::ExitUsage;
-        }
-        output_ = testing::internal::GetCapturedStdout();
-        return status;
+    // With `errors`, standard error is captured into error_.
+    int Run(const std::string& commandLine, bool errors = false) {
+        return testsupport::RunCommandLine(
+            commandLine,
+            [](CLI::App& app, int& status) {
+                qrm284::AddPreviewCommand(app, status);
+                qrm284::AddPutCommand(app, status);
+            },
+            output_, errors ? &error_ : nullptr);
     }
     std::vector<nlohmann::json> JsonLines() const { return testsupport::JsonLines(output_); }
 
-    fs::path directory_;
+    testsupport::ScratchFolder scratch_{"qrm284_preview_" + testsupport::CurrentTestName()};
     std::string output_;
+    std::string error_;
 };
 
 struct FileCase {
@@ -172,11 +151,11 @@ TEST_P(PreviewThenPut, ShowsTheNameSizeAndPictureThePlayerThenStores) {
 INSTANTIATE_TEST_SUITE_P(
     Files, PreviewThenPut,
     ::testing::Values(FileCase{"Id3v1Title", "titled.mp3", DataFile("titled.mp3"), "Intro[Band]"},
-                      FileCase{"UntaggedMp3", "untagged.mp3", Pattern(40000, 9), "untagged.mp3"},
+                      FileCase{"UntaggedMp3", "untagged.mp3", SteppedBytes(40000, 9), "untagged.mp3"},
                       FileCase{"AsfTitle", "titled.wma", DataFile("titled.wma"), "Morning[Quartet]   "},
                       // Repacked into the player's form, so its title is the name it is stored under.
                       FileCase{"VoiceWavWithFact", "memo.wav", DataFile("voice_with_fact_chunk.wav"), "memo.ADP"},
-                      FileCase{"LongNameShortened", "A Rather Long Song Name.mp3", Pattern(5000, 4),
+                      FileCase{"LongNameShortened", "A Rather Long Song Name.mp3", SteppedBytes(5000, 4),
                                "A Rather Long Song Name.mp3"}),
     testsupport::CaseName());
 
@@ -194,9 +173,8 @@ TEST_P(PreviewRefuses, WithAUsageErrorAndNoPicture) {
     if (GetParam().bytes) {
         testsupport::WriteFile(GetParam().file, *GetParam().bytes);
     }
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Run("preview --json --png title.png " + GetParam().file), qrm284::ExitUsage);
-    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Run("preview --json --png title.png " + GetParam().file, true), qrm284::ExitUsage);
+    const std::string message = error_;
     if (GetParam().bytes) {   // a missing file is the command line's parse error
         EXPECT_NE(message.find(GetParam().file), std::string::npos) << message;
     }
@@ -213,8 +191,8 @@ TEST_P(PreviewRefuses, WithAUsageErrorAndNoPicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PreviewRefuses,
-    ::testing::Values(RefusedCase{"Flac", "song.flac", Pattern(300, 1)},
-                      RefusedCase{"WavNotRiff", "noise.wav", Pattern(300, 1)},
+    ::testing::Values(RefusedCase{"Flac", "song.flac", SteppedBytes(300, 1)},
+                      RefusedCase{"WavNotRiff", "noise.wav", SteppedBytes(300, 1)},
                       RefusedCase{"Missing", "none.mp3", std::nullopt}),
     testsupport::CaseName());
 

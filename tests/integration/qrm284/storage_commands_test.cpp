@@ -3,7 +3,10 @@
 // statuses and the JSON lines.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_line.h"
 #include "tests/support/command_output.h"
+#include "tests/support/stepped_bytes.h"
+#include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +14,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,13 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> Pattern(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(1 + i * 7 + i / 251);   // never starts like a command block
-    }
-    return bytes;
-}
+// Never starts like a command block.
+std::vector<uint8_t> Pattern(size_t size) { return testsupport::SteppedBytes(size, 1); }
 
 enum class Fault { None, NoPlayer, Refused };
 
@@ -37,41 +32,25 @@ protected:
     void SetUp() override {
         kvx512sim::Bus::Instance().Reset();
         kvx512sim::Bus::Instance().RecordTranscripts(true);
-        directory_ = fs::path(::testing::TempDir()) /
-                     ("qrm284_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-        fs::current_path(directory_);
-        // format asks a person at a terminal; here there is none.
-        ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+        // format asks a person at a terminal.
+        ASSERT_NO_FATAL_FAILURE(testsupport::StdinFromNowhere());
         ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(3000)));
         ASSERT_TRUE(Player().MakeFolder(0, "/Music"));
         Player().SetFormatPace(25, 0);
-    }
-    void TearDown() override {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(directory_);
     }
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
     static bool Attached() { return kvx512sim::Bus::Instance().PlayerCount() > 0; }
 
     int Run(const std::string& commandLine) {
-        CLI::App app;
-        int status = -1;
-        qrm284::AddInfoCommand(app, status);
-        qrm284::AddLsCommand(app, status);
-        qrm284::AddFormatCommand(app, status);
-        qrm284::AddFontCommand(app, status);
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
-        try {
-            app.parse(commandLine);
-        } catch (const CLI::ParseError&) {
-            status = qrm284::ExitUsage;
-        }
-        output_ = testing::internal::GetCapturedStdout();
-        errors_ = testing::internal::GetCapturedStderr();
-        return status;
+        return testsupport::RunCommandLine(
+            commandLine,
+            [](CLI::App& app, int& status) {
+                qrm284::AddInfoCommand(app, status);
+                qrm284::AddLsCommand(app, status);
+                qrm284::AddFormatCommand(app, status);
+                qrm284::AddFontCommand(app, status);
+            },
+            output_, &errors_);
     }
 
     // The command blocks sent but the identification "Y" each link sends:
@@ -81,10 +60,8 @@ protected:
         if (!Attached()) {
             return commands;
         }
-        for (const auto& write : Player().GetTranscript().Writes()) {
-            if (write.size() >= 7 && write[0] == '#' && write[1] == 0 && write[3] == ':' && write[4] != 'Y') {
-                commands.emplace_back(write.begin() + 4, write.begin() + 7);
-            }
+        for (const auto& block : testsupport::CommandBlocks(Player().GetTranscript())) {
+            commands.emplace_back(block.begin() + 4, block.begin() + 7);
         }
         return commands;
     }
@@ -107,7 +84,7 @@ protected:
     std::vector<nlohmann::json> Lines() const { return testsupport::JsonLines(output_); }
 
 
-    fs::path directory_;
+    testsupport::ScratchFolder scratch_{"qrm284_" + testsupport::CurrentTestName()};
     std::string output_;
     std::string errors_;
 };

@@ -2,7 +2,10 @@
 // player: what it stores, what comes back, and the exit statuses.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_line.h"
 #include "tests/support/command_output.h"
+#include "tests/support/stepped_bytes.h"
+#include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/transfer_cancel.h"
 
@@ -11,10 +14,7 @@
 
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,13 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) {
-        bytes[i] = static_cast<uint8_t>(seed + i * 7 + i / 251);
-    }
-    return bytes;
-}
+using testsupport::SteppedBytes;
 
 void Le(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
@@ -83,7 +77,7 @@ std::vector<uint8_t> VoiceWav(const std::vector<uint8_t>& blocks, uint16_t chann
 
 // IMA ADPCM blocks: each starts with its predictor and a step index below 89.
 std::vector<uint8_t> AdpcmBlocks(size_t count) {
-    std::vector<uint8_t> blocks = Pattern(count * 256, 3);
+    std::vector<uint8_t> blocks = SteppedBytes(count * 256, 3);
     for (size_t b = 0; b < count; ++b) {
         blocks[b * 256 + 2] = static_cast<uint8_t>(b % 89);
         blocks[b * 256 + 3] = 0;
@@ -95,40 +89,29 @@ class Commands : public ::testing::Test {
 protected:
     void SetUp() override {
         kvx512sim::Bus::Instance().Reset();
-        directory_ = fs::path(::testing::TempDir()) / ("qrm284_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(directory_);
-        fs::create_directories(directory_);
-        fs::current_path(directory_);
-        // rm asks a person at a terminal; here there is none.
-        ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
-    }
-    void TearDown() override {
-        fs::current_path(fs::temp_directory_path());
-        fs::remove_all(directory_);
+        // rm asks a person at a terminal.
+        ASSERT_NO_FATAL_FAILURE(testsupport::StdinFromNowhere());
     }
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
 
     // Runs one command line ("put a.mp3 --to /Music"); returns its exit status.
-    int Run(const std::string& commandLine) {
-        CLI::App app;
-        int status = -1;
-        qrm284::AddPutCommand(app, status);
-        qrm284::AddGetCommand(app, status);
-        qrm284::AddRmCommand(app, status);
-        qrm284::AddOrderCommand(app, status);
-        qrm284::AddFolderCommands(app, status);
-        testing::internal::CaptureStdout();
-        try {
-            app.parse(commandLine);
-        } catch (const CLI::ParseError&) {
-            status = qrm284::ExitUsage;
-        }
-        output_ = testing::internal::GetCapturedStdout();
-        return status;
+    // With `errors`, standard error is captured into error_.
+    int Run(const std::string& commandLine, bool errors = false) {
+        return testsupport::RunCommandLine(
+            commandLine,
+            [](CLI::App& app, int& status) {
+                qrm284::AddPutCommand(app, status);
+                qrm284::AddGetCommand(app, status);
+                qrm284::AddRmCommand(app, status);
+                qrm284::AddOrderCommand(app, status);
+                qrm284::AddFolderCommands(app, status);
+            },
+            output_, errors ? &error_ : nullptr);
     }
 
-    fs::path directory_;
+    testsupport::ScratchFolder scratch_{"qrm284_" + testsupport::CurrentTestName()};
     std::string output_;
+    std::string error_;
 };
 
 struct PutCase {
@@ -144,7 +127,7 @@ class PutAndGet : public Commands, public ::testing::WithParamInterface<PutCase>
 
 TEST_P(PutAndGet, StoresTheBytesUnderTheShownShortNameAndGivesThemBack) {
     const PutCase& c = GetParam();
-    const auto bytes = Pattern(c.size, 11);
+    const auto bytes = SteppedBytes(c.size, 11);
     testsupport::WriteFile(c.file, bytes);
     std::string to;
     if (!c.folder.empty()) {
@@ -209,9 +192,8 @@ class PutRefuses : public Commands, public ::testing::WithParamInterface<Refused
 TEST_P(PutRefuses, OtherAudioWithAUsageErrorAndNothingStored) {
     testsupport::WriteFile(GetParam().file, GetParam().bytes);
     const size_t before = Player().ListFolder(0, "/").size();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Run("put " + GetParam().file), qrm284::ExitUsage);
-    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Run("put " + GetParam().file, true), qrm284::ExitUsage);
+    const std::string message = error_;
     EXPECT_NE(message.find("sox '" + GetParam().file + "' -r 8000 -c 1 -e ima-adpcm"), std::string::npos) << message;
     EXPECT_EQ(Player().ListFolder(0, "/").size(), before);
 }
@@ -220,8 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
     Audio, PutRefuses,
     ::testing::Values(RefusedCase{"Stereo", "stereo.wav", VoiceWav(AdpcmBlocks(2), 2)},
                       RefusedCase{"WrongRate", "fast.wav", VoiceWav(AdpcmBlocks(2), 1, 16000)},
-                      RefusedCase{"NotRiff", "noise.wav", Pattern(300, 1)},
-                      RefusedCase{"Flac", "song.flac", Pattern(300, 1)}),
+                      RefusedCase{"NotRiff", "noise.wav", SteppedBytes(300, 1)},
+                      RefusedCase{"Flac", "song.flac", SteppedBytes(300, 1)}),
     testsupport::CaseName());
 
 struct ChangeCase {
@@ -235,9 +217,9 @@ class Changes : public Commands, public ::testing::WithParamInterface<ChangeCase
 
 TEST_P(Changes, LeaveThePlayerAsExpectedWithTheirExitStatus) {
     ASSERT_TRUE(Player().MakeFolder(0, "/Empty"));
-    ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(100, 1)));
-    ASSERT_TRUE(Player().PutFile(0, "/Old Song.mp3", Pattern(100, 2)));
-    testsupport::WriteFile("New.mp3", Pattern(100, 3));
+    ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", SteppedBytes(100, 1)));
+    ASSERT_TRUE(Player().PutFile(0, "/Old Song.mp3", SteppedBytes(100, 2)));
+    testsupport::WriteFile("New.mp3", SteppedBytes(100, 3));
     EXPECT_EQ(Run(GetParam().command), GetParam().status) << output_;
     std::vector<std::string> names;
     for (const auto& item : Player().ListFolder(0, "/")) {
@@ -283,8 +265,8 @@ struct JsonCase {
 class Json : public Commands, public ::testing::WithParamInterface<JsonCase> {};
 
 TEST_P(Json, EveryLineIsOneObjectAndTheLastGivesTheExitStatus) {
-    ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", Pattern(100, 1)));
-    testsupport::WriteFile("Song One.mp3", Pattern(4000, 5));
+    ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", SteppedBytes(100, 1)));
+    testsupport::WriteFile("Song One.mp3", SteppedBytes(4000, 5));
     const int status = Run(GetParam().command);
     EXPECT_EQ(status, GetParam().status);
     const std::vector<nlohmann::json> lines = testsupport::JsonLines(output_);
@@ -323,22 +305,8 @@ protected:
         Commands::TearDown();
     }
     // Runs the command with stderr captured into error_.
-    int RunCaptured(const std::string& commandLine) {
-        testing::internal::CaptureStderr();
-        const int status = Run(commandLine);
-        error_ = testing::internal::GetCapturedStderr();
-        return status;
-    }
-    // The vendor request that tells the player to drop what it is doing.
-    int CancelRequestsOnTheWire() {
-        int count = 0;
-        const kvx512sim::Transcript transcript = Player().GetTranscript();
-        for (const auto& entry : transcript.Entries()) {
-            count += entry.kind == kvx512sim::TranscriptEntry::Kind::Transfer && entry.pipe == 0 &&
-                     entry.setup[0] == 0x40 && entry.setup[1] == 0x01;
-        }
-        return count;
-    }
+    int RunCaptured(const std::string& commandLine) { return Run(commandLine, true); }
+    int CancelRequestsOnTheWire() { return testsupport::CancelRequests(Player().GetTranscript()); }
     bool Listed(const std::string& longName) {
         for (const auto& item : Player().ListFolder(0, "/")) {
             if (std::u16string(longName.begin(), longName.end()) == item.longName) {
@@ -347,7 +315,6 @@ protected:
         }
         return false;
     }
-    std::string error_;
 };
 
 constexpr size_t Big = 3 * 1024 * 1024 + 17;   // four blocks of put
@@ -364,8 +331,8 @@ class Cancel : public Transfers, public ::testing::WithParamInterface<CancelCase
 
 TEST_P(Cancel, StopsTheTransferOnTheWireLeavesNoFileAndExits130) {
     const CancelCase& c = GetParam();
-    testsupport::WriteFile("Big.mp3", Pattern(Big, 9));
-    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Big, 4)));
+    testsupport::WriteFile("Big.mp3", SteppedBytes(Big, 9));
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", SteppedBytes(Big, 4)));
     int blocks = 0;
     qrm284::SetBlockObserver([&](uint64_t) {
         if (++blocks != c.atBlock) {
@@ -423,7 +390,7 @@ TEST_P(GetFailure, StopsTheReadAndLeavesNoFile) {
     const GetFailureCase& c = GetParam();
     // Larger than the batches get's writer holds: it must stop part way.
     constexpr size_t Stored = 8 * 1024 * 1024;
-    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Stored, 4)));
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", SteppedBytes(Stored, 4)));
     const auto typeBefore = fs::status(c.target).type();
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
@@ -480,7 +447,7 @@ TEST_P(Verify, ReadsTheFileBackAndRemovesADamagedCopy) {
     bool wrote = false;
     bool readBack = false;
     for (const auto& block : Player().GetTranscript().Writes()) {
-        if (block.size() >= 6 && block[0] == '#' && block[3] == ':') {
+        if (testsupport::IsCommandBlock(block)) {
             wrote = wrote || block[5] == 'W';
             readBack = readBack || (wrote && block[5] == 'R');
         }
@@ -490,21 +457,21 @@ TEST_P(Verify, ReadsTheFileBackAndRemovesADamagedCopy) {
 
 INSTANTIATE_TEST_SUITE_P(
     Put, Verify,
-    ::testing::Values(VerifyCase{"Music", "Song.mp3", "Song.mp3", Pattern(Big, 2), std::nullopt, 0, ""},
+    ::testing::Values(VerifyCase{"Music", "Song.mp3", "Song.mp3", SteppedBytes(Big, 2), std::nullopt, 0, ""},
                       VerifyCase{"VoiceOfSeveralPieces", "memo.wav", "memo.ADP", VoiceWav(AdpcmBlocks(300)), std::nullopt, 0, ""},
-                      VerifyCase{"DamagedByte", "Song.mp3", "Song.mp3", Pattern(Big, 2), 2 * 1024 * 1024 + 5,
+                      VerifyCase{"DamagedByte", "Song.mp3", "Song.mp3", SteppedBytes(Big, 2), 2 * 1024 * 1024 + 5,
                                  qrm284::ExitFailure,
                                  "The player's copy of \"Song.mp3\" differs from it at byte 2097157; "
                                  "the copy was removed."},
-                      VerifyCase{"DamagedFirstByte", "Song.mp3", "Song.mp3", Pattern(5000, 2), 0, qrm284::ExitFailure,
+                      VerifyCase{"DamagedFirstByte", "Song.mp3", "Song.mp3", SteppedBytes(5000, 2), 0, qrm284::ExitFailure,
                                  "The player's copy of \"Song.mp3\" differs from it at byte 0; the copy was removed."}),
     testsupport::CaseName());
 
 class Progress : public Transfers, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(Progress, JsonEventsCountUpToTheTotalBeforeTheResult) {
-    testsupport::WriteFile("Big.mp3", Pattern(Big, 6));
-    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", Pattern(Big, 6)));
+    testsupport::WriteFile("Big.mp3", SteppedBytes(Big, 6));
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", SteppedBytes(Big, 6)));
     ASSERT_EQ(Run(GetParam()), 0);
     const std::vector<nlohmann::json> lines = testsupport::JsonLines(output_);
     ASSERT_GE(lines.size(), 3u) << output_;

@@ -7,6 +7,7 @@
 #include "platform/usb/usb_driver.h"
 #include "tests/support/case_name.h"
 #include "tests/support/portio_session.h"
+#include "tests/support/transcript_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -78,11 +79,7 @@ protected:
                 << "transfer " << i << " carried other bytes";
         }
         const auto all = Player().GetTranscript().Transfers();
-        size_t cancels = 0;
-        for (const auto& transfer : all) {
-            cancels += transfer.pipe == 0 && transfer.setup[0] == 0x40 && transfer.setup[1] == 0x01 ? 1 : 0;
-        }
-        EXPECT_EQ(cancels, 1u) << Player().GetTranscript().Describe();
+        EXPECT_EQ(testsupport::CancelRequests(Player().GetTranscript()), 1) << Player().GetTranscript().Describe();
         ASSERT_FALSE(all.empty());
         EXPECT_EQ(all.back().pipe, 0u) << "nothing may follow the cancel request";
         EXPECT_EQ(PendingOnServer(), 0);
