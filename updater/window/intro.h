@@ -3,10 +3,13 @@
 
 #include "updater/window/template_page.h"
 
+#include <cstdint>
+
 namespace updater::window {
 
-// The one-line notice at the foot of page 1.
-inline constexpr const char* IntroNotice = "Keep the player connected until the update has finished.";
+// The one-line notice at the foot of page 1, in the language of the texts
+// (a LangId; English for any other).
+const char* IntroNotice(uint16_t textLanguage);
 
 class CIntro final : public TemplatePage {
 public:

@@ -11,6 +11,7 @@
 #include "updater/window/step5.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
@@ -38,7 +39,14 @@ CMyProperty::CMyProperty(const QPixmap& watermark, const QPixmap& header) : wate
     setButtonText(BackId, buttonText(QWizard::BackButton));
     setButtonText(NextId, buttonText(QWizard::NextButton));
     setButtonText(FinishId, buttonText(QWizard::FinishButton));
-    setButtonLayout({Stretch, BackId, NextId, FinishId, CancelButton});
+    setButtonLayout({Stretch, BackId, NextId, FinishId, QWizard::CancelButton});
+    // Return goes to the default button alone (keyPressEvent): a focused
+    // button taking it would let Return cancel once Next is disabled.
+    for (QAbstractButton* each : {BackButton(), NextButton(), FinishButton(), CancelButton()}) {
+        if (auto* push = qobject_cast<QPushButton*>(each)) {
+            push->setAutoDefault(false);
+        }
+    }
 
     pages_ = {new CIntro(intro), new CStep2(Sheet::connect), new CStep3(version), new CStep4(firmware),
               new CStep5(format)};
@@ -56,6 +64,8 @@ CMyProperty::CMyProperty(const QPixmap& watermark, const QPixmap& header) : wate
 
     QObject::connect(this, &QWizard::currentIdChanged, this, &CMyProperty::Activate);
     QObject::connect(this, &QWizard::customButtonClicked, this, &CMyProperty::OnButton);
+    QObject::connect(&busyWatch_, &QTimer::timeout, this, &CMyProperty::ShowCancelState);
+    busyWatch_.start(100);
 }
 
 CMyProperty::~CMyProperty() {
@@ -140,6 +150,27 @@ void CMyProperty::reject() {
     QWizard::reject();
 }
 
+void CMyProperty::keyPressEvent(QKeyEvent* event) {
+    const bool finish = (buttons_ & PSWIZB_FINISH) != 0;
+    QAbstractButton* target = nullptr;
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            target = finish ? FinishButton() : NextButton();
+        } else if (event->key() == Qt::Key_Escape) {
+            target = CancelButton();
+        }
+    }
+    if (target == nullptr) {
+        QWizard::keyPressEvent(event);
+        return;
+    }
+    ShowCancelState();
+    if (target->isEnabled()) {
+        target->click();
+    }
+    event->accept();
+}
+
 void CMyProperty::done(int result) {
     closing_ = true;
     sent_.Abandon();
@@ -194,6 +225,15 @@ void CMyProperty::SetWizardButtons(LPARAM buttons) {
     if (auto* button = qobject_cast<QPushButton*>(finish ? FinishButton() : NextButton())) {
         button->setDefault(true);
     }
+    // Page 2 waits for the player for as long as it offers no button.
+    if (currentId() == static_cast<int>(Page::Connect)) {
+        static_cast<CStep2&>(PageWindow(Page::Connect)).ShowWaiting(buttons == 0);
+    }
+    ShowCancelState();
+}
+
+void CMyProperty::ShowCancelState() {
+    CancelButton()->setEnabled((buttons_ & PSWIZB_FINISH) == 0 && !SwallowsCommand(IDCANCEL));
 }
 
 } // namespace updater::window

@@ -10,6 +10,7 @@
 #include "updater/window/sent_calls.h"
 
 #include <QPixmap>
+#include <QTimer>
 #include <QWizard>
 
 #include <array>
@@ -42,6 +43,10 @@ public:
     // Cancel, Escape and the title bar's close: swallowed while a long
     // operation runs, since closing then can ruin the player.
     void reject() override;
+    // Return does what the default button (Next, or Finish) shows, wherever
+    // the focus is; Escape what Cancel does. Neither does anything while
+    // that button is disabled.
+    void keyPressEvent(QKeyEvent* event) override;
     void done(int result) override;
 
     // The button state last posted (PSWIZB_* flags).
@@ -51,6 +56,7 @@ public:
     QAbstractButton* BackButton() const { return button(BackId); }
     QAbstractButton* NextButton() const { return button(NextId); }
     QAbstractButton* FinishButton() const { return button(FinishId); }
+    QAbstractButton* CancelButton() const { return button(QWizard::CancelButton); }
     TemplatePage& PageWindow(Page page) const { return *pages_[static_cast<size_t>(page)]; }
 
 protected:
@@ -66,6 +72,9 @@ private:
     void Activate(int id);
     void OnButton(int which);
     void SetWizardButtons(LPARAM buttons);
+    // Cancel is enabled where it does something: not while a long operation
+    // runs (it is swallowed then), not beside Finish.
+    void ShowCancelState();
     LRESULT Relay(UINT message, WPARAM wParam, LPARAM lParam);
     void FitPictures();
 
@@ -74,6 +83,9 @@ private:
     bool picturesFitted_ = false;
     std::array<TemplatePage*, 5> pages_{};
     LPARAM buttons_ = 0;
+    // The busy flag changes without a message of its own (it is cleared
+    // before the player is awaited again): Cancel follows it by looking.
+    QTimer busyWatch_;
     std::atomic<bool> closing_{false};
     std::atomic<int> running_{0};
     SentCalls sent_{*this};

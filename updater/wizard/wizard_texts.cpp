@@ -70,6 +70,16 @@ int SelectTextLanguage() {
     return 1;
 }
 
+uint16_t TextLanguageOf(uint16_t systemLangId) {
+    switch (systemLangId) {
+    case LangKorean:
+    case LangJapanese:
+    case LangChineseTaiwan:
+    case LangChinesePrc: return systemLangId;
+    default: return LangEnglishUs;
+    }
+}
+
 int LoadWizardText(std::string& out, TextId id) {
     out.clear();
     const int number = static_cast<int>(id);

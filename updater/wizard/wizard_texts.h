@@ -66,6 +66,11 @@ void SetSystemDefaultLangIdOverride(std::optional<uint16_t> langId);
 // Returns 1.
 int SelectTextLanguage();
 
+// The language the texts come in on a system of language `systemLangId`:
+// Korean, Japanese, either Chinese, or English for anything else (Chinese of
+// Hong Kong included).
+uint16_t TextLanguageOf(uint16_t systemLangId);
+
 // Fills `out` with text `id` (UTF-8); a number without a text gives the
 // empty string. Returns 1.
 int LoadWizardText(std::string& out, TextId id);
