@@ -19,7 +19,9 @@ const char* IntroNotice(uint16_t textLanguage) {
 CIntro::CIntro(IntroTexts& texts) : TemplatePage(308, 155), texts_(texts) {
     text_ = AddStatic(1010, 17, 17, 275, 110, {});
     LetGrow(text_, 138);
-    AddStatic(0, 7, 140, 294, 8, QString::fromUtf8(IntroNotice(TextLanguageOf(GetSystemDefaultLangID()))));
+    // Some faces need a little more than the line's 8 units.
+    LetGrow(AddStatic(0, 7, 140, 294, 8, QString::fromUtf8(IntroNotice(TextLanguageOf(GetSystemDefaultLangID())))),
+            155);
 }
 
 void CIntro::DoDataExchange(bool saveAndValidate) { Exchange(*text_, texts_.text, saveAndValidate); }

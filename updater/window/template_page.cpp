@@ -24,6 +24,13 @@ void TemplatePage::LetGrow(QLabel* control, int bottom) {
 }
 
 void TemplatePage::FitGrowingTexts() {
+    for (const auto& [control, box] : statics_) {
+        const int needed = control->fontMetrics()
+                               .boundingRect(QRect(0, 0, box.width(), box.height()),
+                                             Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, control->text())
+                               .height();
+        control->resize(box.width(), std::max(box.height(), needed));
+    }
     for (const auto& text : growing_) {
         const int needed = text.control->heightForWidth(text.box.width());
         const int room = std::max(text.box.height(), text.bottom - text.box.y());
@@ -44,6 +51,7 @@ QLabel* TemplatePage::AddStatic(int id, int x, int y, int width, int height, con
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setGeometry(units_.Rect(x, y, width, height));
+    statics_.emplace_back(label, label->geometry());
     return label;
 }
 

@@ -10,6 +10,7 @@
 #include <QWizardPage>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class QGroupBox;
@@ -59,6 +60,9 @@ private:
 
     DialogUnits units_;
     std::vector<GrowingText> growing_;
+    // Every static with its template box: a face whose lines are taller
+    // than the dialog unit's eighth would cut a one-line static's bottom.
+    std::vector<std::pair<QLabel*, QRect>> statics_;
 };
 
 } // namespace updater::window

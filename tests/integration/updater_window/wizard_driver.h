@@ -1,6 +1,6 @@
 // Drives the wizard window as a person does: waits until it waits for the
-// user, clicks its buttons, answers its message boxes, and reads what each
-// page shows.
+// user, clicks its buttons or presses keys, answers its message boxes, and
+// reads what each page shows, its buttons as the window shows them.
 #pragma once
 
 #include "updater/wizard/sheet.h"
@@ -31,21 +31,36 @@ inline QLabel* MainTextControl(const CMyProperty& sheet, Page page) {
     return sheet.PageWindow(page).findChild<QLabel*>(Ids[static_cast<int>(page)]);
 }
 
-// Where the wizard stopped for the user: the page, its enabled buttons, its text.
+// Where the wizard stopped for the user: the page, the buttons posted, the
+// buttons the window shows enabled (as PSWIZB_* flags) and whether Cancel
+// is, and the page's text.
 struct Stop {
     Page page = Page::Intro;
     updater::LPARAM buttons = 0;
+    updater::LPARAM shown = 0;
+    bool cancel = false;
     QString text;
 
     bool operator==(const Stop&) const = default;
 };
 
+// A stop as the user must see it: the buttons shown as posted, Cancel
+// beside any but Finish.
+inline Stop Expected(Page page, updater::LPARAM buttons, const QString& text) {
+    return {page, buttons, buttons, (buttons & updater::PSWIZB_FINISH) == 0, text};
+}
+
 inline char* toString(const Stop& stop) {
-    return QTest::toString(QStringLiteral("page %1, buttons %2, \"%3\"")
+    return QTest::toString(QStringLiteral("page %1, buttons %2, shown %3, cancel %4, \"%5\"")
                                .arg(static_cast<int>(stop.page))
                                .arg(stop.buttons)
+                               .arg(stop.shown)
+                               .arg(stop.cancel)
                                .arg(stop.text.left(50)));
 }
+
+// How the user goes on at a stop.
+enum class Advance { ClickNext, PressReturn };
 
 class WizardDriver {
 public:
@@ -58,6 +73,8 @@ public:
     // Answers for the next message boxes, in order; a box without one gets its default.
     void Answer(QMessageBox::StandardButton answer) { answers_.push_back(answer); }
     const QStringList& BoxTexts() const { return boxTexts_; }
+    // The buttons' texts of the boxes answered, in the order they were shown.
+    const QStringList& BoxButtonTexts() const { return boxButtonTexts_; }
 
     // Runs the window's events until `condition` holds. The window thread
     // never sleeps meanwhile: workers wait on it for every sent message.
@@ -74,25 +91,50 @@ public:
         }
         return true;
     }
-    // Waits until Back, Next or Finish is enabled and no worker runs: a
-    // worker may post its buttons a moment before it refreshes its page.
+    // Waits until Back, Next or Finish is enabled and no worker runs (a
+    // worker may post its buttons a moment before it refreshes its page), or
+    // until the wizard has closed.
     bool WaitForStop(int timeoutMs = 60000) {
-        return WaitFor([this] { return sheet_.WizardButtons() != 0 && sheet_.RunningWorkers() == 0; }, timeoutMs);
+        return WaitFor(
+            [this] {
+                return (sheet_.WizardButtons() != 0 && sheet_.RunningWorkers() == 0) || !sheet_.isVisible();
+            },
+            timeoutMs);
     }
     Stop Current() const {
         const auto page = static_cast<Page>(sheet_.currentId());
-        return {page, sheet_.WizardButtons(), MainTextControl(sheet_, page)->text()};
+        const auto enabled = [](const QAbstractButton* button) { return button->isVisible() && button->isEnabled(); };
+        const updater::LPARAM shown = (enabled(sheet_.BackButton()) ? updater::PSWIZB_BACK : 0) |
+                                      (enabled(sheet_.NextButton()) ? updater::PSWIZB_NEXT : 0) |
+                                      (enabled(sheet_.FinishButton()) ? updater::PSWIZB_FINISH : 0);
+        return {page, sheet_.WizardButtons(), shown, enabled(sheet_.CancelButton()),
+                MainTextControl(sheet_, page)->text()};
     }
     // Clicks, then lets the window take what the click posted.
     void Click(QAbstractButton* button) {
         QTest::mouseClick(button, Qt::LeftButton);
         QCoreApplication::processEvents();
     }
+    // A key as the user presses it: to the widget that has the focus in the
+    // sheet (a button, mostly), which passes on what it does not take.
+    void Press(Qt::Key key) {
+        QWidget* focus = sheet_.focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : &sheet_, key);
+        QCoreApplication::processEvents();
+    }
+    void Go(Advance how, QAbstractButton* button) {
+        if (how == Advance::PressReturn) {
+            Press(Qt::Key_Return);
+        } else {
+            Click(button);
+        }
+    }
     // Next at every stop until Finish (or no Next) is offered, or until
     // `limit` stops; `atStop` sees each stop first. The stops on the way.
-    QList<Stop> RunToFinish(const std::function<void(const Stop&)>& atStop = {}, qsizetype limit = 100) {
+    QList<Stop> RunToFinish(const std::function<void(const Stop&)>& atStop = {}, qsizetype limit = 100,
+                            Advance how = Advance::ClickNext) {
         QList<Stop> stops;
-        while (stops.size() < limit && WaitForStop()) {
+        while (stops.size() < limit && WaitForStop() && sheet_.isVisible()) {
             stops.push_back(Current());
             if (atStop) {
                 atStop(stops.back());
@@ -102,7 +144,7 @@ public:
                 (buttons & updater::PSWIZB_NEXT) == 0) {
                 break;
             }
-            Click(sheet_.NextButton());
+            Go(how, sheet_.NextButton());
         }
         return stops;
     }
@@ -115,6 +157,9 @@ private:
                 continue;
             }
             boxTexts_.push_back(box->text());
+            for (const QAbstractButton* each : box->buttons()) {
+                boxButtonTexts_.push_back(each->text());
+            }
             QAbstractButton* button = box->defaultButton();
             if (!answers_.empty()) {
                 button = box->button(answers_.front());
@@ -128,6 +173,7 @@ private:
     QTimer boxTimer_;
     std::deque<QMessageBox::StandardButton> answers_;
     QStringList boxTexts_;
+    QStringList boxButtonTexts_;
 };
 
 } // namespace windowtest

@@ -10,11 +10,14 @@
 #include "updater/wizard/manager_check.h"
 #include "updater/wizard/wizard_state.h"
 #include "updater/wizard/wizard_texts.h"
+#include "updater/window/frame_translation.h"
+#include "updater/window/language_font.h"
 #include "updater/window/sheet_pictures.h"
 #include "updater/window/wizard_progress_bar.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -60,6 +63,7 @@ struct RunCase {
     QString shownVersion;
     bool firmwareWritten = false;   // and confirmed: the player restarts with it
     bool formatted = false;
+    windowtest::Advance how = windowtest::Advance::ClickNext;   // and Finish alike
 };
 
 constexpr LPARAM BackNext = PSWIZB_BACK | PSWIZB_NEXT;
@@ -86,6 +90,7 @@ private Q_SLOTS:
     }
 
     void init() {
+        font_ = QApplication::font();
         kvx512sim::Bus::Instance().Reset();
         ResetWizardState();
         CloseEngineLink();
@@ -108,6 +113,8 @@ private Q_SLOTS:
         platform::SetClockHooks({});
         SetProcessListRoot({});
         SetSystemDefaultLangIdOverride(std::nullopt);
+        window::InstallFrameTranslation(LangEnglishUs);
+        QApplication::setFont(font_);
         CloseEngineLink();
     }
 
@@ -126,12 +133,20 @@ private Q_SLOTS:
         QTest::newRow("old firmware: format and font")
             << RunCase{"APPL", "1.4310", {}, Fault::None,
                        stops({version, reconnect, end(Page::Format, TextId::AllDone)}), "1.43.10", true, true};
+        QTest::newRow("old firmware, by Return alone")
+            << RunCase{"APPL", "1.4310", {}, Fault::None,
+                       stops({version, reconnect, end(Page::Format, TextId::AllDone)}), "1.43.10", true, true,
+                       windowtest::Advance::PressReturn};
         QTest::newRow("1.43.15: no page 5")
             << RunCase{"APPL", "1.4315", {}, Fault::None,
                        stops({version, end(Page::Firmware, TextId::AllDone)}), "1.43.15", true, false};
         QTest::newRow("1.43.22, asked, yes")
             << RunCase{"APPL", "1.4322", QMessageBox::Yes, Fault::None,
                        stops({version, end(Page::Firmware, TextId::AllDone)}), "1.43.22", true, false};
+        QTest::newRow("1.43.22, asked, yes, by Return alone")
+            << RunCase{"APPL", "1.4322", QMessageBox::Yes, Fault::None,
+                       stops({version, end(Page::Firmware, TextId::AllDone)}), "1.43.22", true, false,
+                       windowtest::Advance::PressReturn};
         QTest::newRow("1.43.22, asked, no")
             << RunCase{"APPL", "1.4322", QMessageBox::No, Fault::None,
                        stops({version, end(Page::Version, TextId::VersionKept)}), "1.43.22", false, false};
@@ -152,8 +167,8 @@ private Q_SLOTS:
                        stops({version, reconnect, end(Page::Format, TextId::FontFailed)}), "1.43.10", true, true};
     }
 
-    // Next at every stop, the page's text, buttons and bars as the user sees
-    // them, Finish at the end; then the player's side of it.
+    // Next (clicked, or Return) at every stop, the page's text, buttons and
+    // bars as the user sees them, Finish at the end; then the player's side.
     void wholeRun() {
         QFETCH(RunCase, run);
         kvx512sim::Identification identification;
@@ -185,10 +200,10 @@ private Q_SLOTS:
             } else if (stop.page == Page::Firmware && run.fault == Fault::FormatRefused) {
                 Player().RefuseNextCommand(0x05);
             }
-        });
+        }, 100, run.how);
         QCOMPARE(seen.size(), run.stops.size());
         for (qsizetype i = 0; i < seen.size(); ++i) {
-            QCOMPARE(seen[i], (Stop{run.stops[i].page, run.stops[i].buttons, Text(run.stops[i].text)}));
+            QCOMPARE(seen[i], (windowtest::Expected(run.stops[i].page, run.stops[i].buttons, Text(run.stops[i].text))));
         }
         const bool asked = run.identity == "APPL" && run.version == "1.4322";
         QCOMPARE(Driver().BoxTexts(), asked ? QStringList{Text(TextId::AlreadyCurrent)} : QStringList{});
@@ -198,7 +213,7 @@ private Q_SLOTS:
             QVERIFY(Bar(run.stops.back().page)->isHidden());
         }
 
-        Driver().Click(Sheet().FinishButton());
+        Driver().Go(run.how, Sheet().FinishButton());
         QVERIFY(!Sheet().isVisible());
         QCOMPARE(Sheet().result(), int(QDialog::Accepted));
 
@@ -226,8 +241,8 @@ private Q_SLOTS:
         QTest::newRow("while waiting for the reconnection: the program ends") << int(Page::Firmware) << true;
     }
 
-    // Cancel, Escape and the title bar's close while a long operation runs
-    // and while the player is awaited again.
+    // Cancel, Escape, Return and the title bar's close while a long
+    // operation runs and while the player is awaited again.
     void cancel() {
         QFETCH(int, busyPage);
         QFETCH(bool, ends);
@@ -250,8 +265,12 @@ private Q_SLOTS:
             return ends ? MainText(Page::Firmware) == Text(TextId::ReconnectForFormat) && g_bBusy == 0 : g_bBusy != 0;
         };
         QVERIFY(Driver().WaitFor([&] { return Sheet().currentId() == busyPage && waiting(); }));
+        QVERIFY(Driver().WaitFor([&] { return Sheet().CancelButton()->isEnabled() == ends; }));
+        Driver().Press(Qt::Key_Return);   // Next is disabled: nothing
+        QVERIFY(Sheet().isVisible());
+        QCOMPARE(Sheet().currentId(), busyPage);
 
-        Driver().Click(Sheet().button(QWizard::CancelButton));
+        Driver().Click(Sheet().CancelButton());
         if (ends) {
             QVERIFY(!Sheet().isVisible());
             QCOMPARE(Sheet().result(), int(QDialog::Rejected));
@@ -264,7 +283,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY2(Sheet().isVisible(), "Cancel is swallowed");
-        QTest::keyClick(&Sheet(), Qt::Key_Escape);
+        Driver().Press(Qt::Key_Escape);
         QVERIFY2(Sheet().isVisible(), "Escape is swallowed");
         QVERIFY2(!Sheet().close(), "closing the window is swallowed");
         QCOMPARE(Sheet().currentId(), busyPage);
@@ -273,7 +292,7 @@ private Q_SLOTS:
         // The run goes on to its end.
         const auto stops = Driver().RunToFinish();
         QVERIFY(!stops.empty());
-        QCOMPARE(stops.back(), (Stop{Page::Format, PSWIZB_FINISH, Text(TextId::AllDone)}));
+        QCOMPARE(stops.back(), (windowtest::Expected(Page::Format, PSWIZB_FINISH, Text(TextId::AllDone))));
     }
 
     // Back from page 2 runs the manager check of page 1 again (its warning
@@ -286,13 +305,13 @@ private Q_SLOTS:
         const QString warning = QString::fromUtf8(CloseManagerText);
 
         QVERIFY(Driver().WaitForStop());
-        QCOMPARE(Driver().Current(), (Stop{Page::Intro, PSWIZB_NEXT, Text(TextId::Welcome)}));
+        QCOMPARE(Driver().Current(), (windowtest::Expected(Page::Intro, PSWIZB_NEXT, Text(TextId::Welcome))));
         Driver().Click(Sheet().NextButton());
         QVERIFY(Driver().WaitForStop());
         QCOMPARE(Driver().Current().buttons, BackNext);
         Driver().Click(Sheet().BackButton());
         QVERIFY(Driver().WaitForStop());
-        QCOMPARE(Driver().Current(), (Stop{Page::Intro, PSWIZB_NEXT, Text(TextId::Welcome)}));
+        QCOMPARE(Driver().Current(), (windowtest::Expected(Page::Intro, PSWIZB_NEXT, Text(TextId::Welcome))));
         QCOMPARE(Driver().BoxTexts(), (QStringList{warning, warning}));
 
         Driver().Click(Sheet().NextButton());
@@ -305,9 +324,14 @@ private Q_SLOTS:
         QCOMPARE(Sheet().currentId(), int(Page::Connect));
         QTest::qWait(300);
         QVERIFY2(Sheet().WizardButtons() == 0, "the player is awaited again");
+        QVERIFY(WaitingBar()->isVisible());
+        QCOMPARE(WaitingBar()->maximum(), 0);   // busy, no position
+        Driver().Press(Qt::Key_Return);
+        QVERIFY2(Sheet().isVisible() && Sheet().currentId() == int(Page::Connect), "Return waits with Next");
         Player().Attach();
         QVERIFY(Driver().WaitForStop());
-        QCOMPARE(Driver().Current(), (Stop{Page::Connect, BackNext, Text(TextId::ConnectPlayer)}));
+        QVERIFY(!WaitingBar()->isVisible());
+        QCOMPARE(Driver().Current(), (windowtest::Expected(Page::Connect, BackNext, Text(TextId::ConnectPlayer))));
     }
 
     void pictures_data() {
@@ -365,11 +389,15 @@ private Q_SLOTS:
     }
 
     // Each language's texts on the page, every character with a glyph of
-    // its own in the page's font or its fallbacks.
+    // its own in the page's font or its fallbacks; the frame (the sheet's
+    // and the message boxes' buttons) in the same language; a proportional
+    // face, and every label whole in its box.
     void languages() {
         QFETCH(int, language);
         SetSystemDefaultLangIdOverride(uint16_t(language));
         SelectTextLanguage();
+        QVERIFY(window::InstallFrameTranslation(uint16_t(language)));
+        window::UseLanguageFont(uint16_t(language));
         QVERIFY(Driver().WaitForStop());
         QLabel* label = windowtest::MainTextControl(Sheet(), Page::Intro);
         QCOMPARE(label->text(), Text(TextId::Welcome));
@@ -389,6 +417,32 @@ private Q_SLOTS:
                 QVERIFY2(!glyphs.contains(0), qPrintable(where));
             }
         }
+
+        // The frame: no English left beside translated texts.
+        Sheet().ShowMessageBox(WizardText(TextId::AlreadyCurrent), "Fw Loader", MB_YESNO | MB_ICONEXCLAMATION);
+        QStringList frame = {Sheet().BackButton()->text(), Sheet().NextButton()->text(),
+                             Sheet().FinishButton()->text(), Sheet().CancelButton()->text()};
+        frame += Driver().BoxButtonTexts();
+        const QStringList inEnglish = {"< &Back", "&Next >", "&Finish", "Cancel", "&Yes", "&No"};
+        if (english) {
+            QCOMPARE(frame, inEnglish);
+        } else if (language == LangKorean) {
+            QCOMPARE(frame, (QStringList{"< 뒤로(&B)", "다음 (&N) >", "완료(&F)", "취소", "예(&Y)", "아니요(&N)"}));
+        }
+        for (const QString& text : frame) {
+            QVERIFY2(english == inEnglish.contains(text), qPrintable(text));
+        }
+        const QString notice = Sheet().PageWindow(Page::Intro).findChildren<QLabel*>().back()->text();
+        QCOMPARE(notice.toLatin1() == notice.toUtf8(), english);
+
+        QVERIFY(!QFontInfo(label->font()).fixedPitch());
+        // Page 4's labels as the firmware step sets them.
+        for (const char* text : {InitializingLabel, UpgradingLabel, ApplicationLabel}) {
+            g_strStepText = text;
+            Sheet().SendPageMessage(Page::Firmware, WM_WIZ_LABEL, text == ApplicationLabel ? 0 : 1, 0);
+            QVERIFY2(LabelsWhole(), text);
+        }
+        g_strStepText.clear();
     }
 
     void progressMessages_data() {
@@ -439,8 +493,24 @@ private:
     }
     QLabel* Label(Page page, const char* id) { return Sheet().PageWindow(page).findChild<QLabel*>(id); }
     QString MainText(Page page) { return windowtest::MainTextControl(Sheet(), page)->text(); }
+    QProgressBar* WaitingBar() { return Sheet().PageWindow(Page::Connect).findChild<QProgressBar*>(); }
     QProgressBar* Bar(Page page) {
         return Sheet().PageWindow(page).findChild<QProgressBar*>(page == Page::Firmware ? "1027" : "1018");
+    }
+    // Every label of every page shows its text whole: no line cut off at
+    // the bottom, no word at the right.
+    bool LabelsWhole() {
+        for (Page page : {Page::Intro, Page::Connect, Page::Version, Page::Firmware, Page::Format}) {
+            for (const QLabel* label : Sheet().PageWindow(page).findChildren<QLabel*>()) {
+                const QRect needed = label->fontMetrics().boundingRect(
+                    QRect(0, 0, label->width(), 10000), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, label->text());
+                if (needed.width() > label->width() || needed.height() > label->height()) {
+                    qWarning() << "cut:" << label->text() << needed << label->size();
+                    return false;
+                }
+            }
+        }
+        return true;
     }
     // The page's main text fits its control.
     bool ShownWhole(Page page) {
@@ -469,6 +539,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> processes_;
+    QFont font_;
     std::unique_ptr<window::CMyProperty> sheet_;
     std::unique_ptr<WizardDriver> driver_;
 };
