@@ -2,12 +2,10 @@
 // carries, in a wizard of five pages. The screen's colour depth picks the
 // pictures, the system's language the texts and the frame around them; the
 // program ends when the wizard closes, by Finish or by Cancel alike.
-#include "updater/wizard/wizard_texts.h"
-#include "updater/window/frame_translation.h"
-#include "updater/window/language_font.h"
 #include "updater/window/my_property.h"
 #include "updater/window/program_icon.h"
 #include "updater/window/sheet_pictures.h"
+#include "updater/window/system_language.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -63,10 +61,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qrm284-updater"), updater::window::ProgramIcon()));
 
     const auto pictures = updater::window::LoadSheetPictures(updater::window::ScreenDepth());
-    updater::SelectTextLanguage();
-    const uint16_t language = updater::TextLanguageOf(updater::GetSystemDefaultLangID());
-    updater::window::InstallFrameTranslation(language);
-    updater::window::UseLanguageFont(language);
+    updater::window::UseSystemLanguage();
     updater::window::CMyProperty sheet(pictures.watermark, pictures.header);
     sheet.exec();
     return 0;

@@ -6,8 +6,8 @@
 // writes OUTDIR/PREFIX-N.png for the N-th stop of the run, up to LAST stops
 // (all by default), then closes the wizard.
 #include "tests/integration/updater_window/wizard_driver.h"
-#include "updater/wizard/wizard_texts.h"
 #include "updater/window/sheet_pictures.h"
+#include "updater/window/system_language.h"
 
 #include <QDir>
 #include <QImage>
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     const int last = argc > 3 ? std::atoi(argv[3]) : 100;
 
     const auto pictures = updater::window::LoadSheetPictures(updater::window::ScreenDepth());
-    updater::SelectTextLanguage();
+    updater::window::UseSystemLanguage();
     updater::window::CMyProperty sheet(pictures.watermark, pictures.header);
     sheet.show();
     windowtest::WizardDriver driver(sheet);
