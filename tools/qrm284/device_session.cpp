@@ -15,7 +15,7 @@ DeviceSession::~DeviceSession() {
     }
 }
 
-int DeviceSession::Open(int storage) {
+int DeviceSession::Identify(int storage) {
     storage_ = storage;
     api_ = CDeviceAPI::OpenDevice();
     if (api_ == nullptr) {
@@ -26,6 +26,13 @@ int DeviceSession::Open(int storage) {
     if (api_->PlrGetDeviceInfo(device) != 1) {
         std::fprintf(stderr, "qrm284: The player did not identify itself.\n");
         return ExitNoPlayer;
+    }
+    return 0;
+}
+
+int DeviceSession::Open(int storage) {
+    if (int status = Identify(storage); status != 0) {
+        return status;
     }
     CStorageInfo* info = nullptr;
     // Start from the top level: the player may remember another folder.

@@ -27,8 +27,13 @@ public:
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // Exit status (0, or ExitNoPlayer/ExitFailure with the sentence printed).
+    // Opens the API and identifies the player, then lists `storage` from its
+    // top level. Exit status (0, or ExitNoPlayer/ExitFailure with the
+    // sentence printed).
     int Open(int storage);
+    // Open without the listing, for what needs none (a format must work
+    // on a storage whose listing cannot be read).
+    int Identify(int storage);
     // Makes `folder` ("/", "/Music/Live"), from the top level, current; exit status as for Open.
     int EnterFolder(const std::string& folder);
     std::vector<ListedEntry> Listing();

@@ -80,7 +80,7 @@ bool FileWriterThread::WriteOldest() {
     }
 }
 
-bool FileWriterThread::Write(const Batch& batch) const {
+bool FileWriterThread::Write(const Batch& batch) {
     const uint64_t at = batch.at.load(std::memory_order_relaxed);
     size_t done = 0;
     while (done < batch.size) {
@@ -90,6 +90,7 @@ bool FileWriterThread::Write(const Batch& batch) const {
             continue;
         }
         if (wrote <= 0) {
+            error_ = wrote < 0 ? errno : ENOSPC;
             return false;
         }
         done += static_cast<size_t>(wrote);
@@ -115,6 +116,9 @@ bool FileWriterThread::Close() {
     handings_.notify_one();
     thread_.join();
     if (::close(fd_) != 0) {
+        if (!failed_) {
+            error_ = errno;
+        }
         failed_ = true;
     }
     fd_ = -1;

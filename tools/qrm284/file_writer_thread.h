@@ -26,6 +26,8 @@ public:
     void Commit(size_t size);
     // A write has failed: nothing more will be written.
     bool Failed() const { return failed_; }
+    // The errno of the write or close that failed (ENOSPC, EFBIG ...); 0 when none did.
+    int Error() const { return error_; }
     // Writes what is left and closes the file; true when every write succeeded.
     bool Close();
 
@@ -43,7 +45,7 @@ private:
     // Takes the filled batch that comes first in the file and writes it;
     // false when there was none.
     bool WriteOldest();
-    bool Write(const Batch& batch) const;
+    bool Write(const Batch& batch);
 
     // Batches of 1 MiB: a few MiB of memory at most.
     static constexpr size_t BatchBytes = 1024 * 1024;
@@ -58,6 +60,7 @@ private:
     std::atomic<uint32_t> handings_ = 0;   // counts hand-overs and the close: the thread waits on it
     std::atomic<bool> closing_ = false;
     std::atomic<bool> failed_ = false;
+    std::atomic<int> error_ = 0;
     bool closed_ = false;
     std::thread thread_;
 };

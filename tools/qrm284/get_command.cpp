@@ -10,6 +10,8 @@
 #include "tools/qrm284/transfer_cancel.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -41,6 +43,19 @@ std::string LocalPath(const GetOptions& options, const ListedEntry& entry) {
     return options.output;
 }
 
+// A write past the file-size limit fails with EFBIG instead of ending the
+// program, so that the partial copy is removed as after any failed write.
+class IgnoreFileSizeSignal {
+public:
+    IgnoreFileSizeSignal() : previous_(std::signal(SIGXFSZ, SIG_IGN)) {}
+    ~IgnoreFileSizeSignal() { std::signal(SIGXFSZ, previous_); }
+    IgnoreFileSizeSignal(const IgnoreFileSizeSignal&) = delete;
+    IgnoreFileSizeSignal& operator=(const IgnoreFileSizeSignal&) = delete;
+
+private:
+    void (*previous_)(int);
+};
+
 int Download(DeviceSession& session, const ListedEntry& entry, const std::string& target, bool json) {
     PlayerFileReader reader(session.Api());
     if (!reader.Open(session.Storage(), entry.name, entry.extension, entry.size)) {
@@ -70,14 +85,20 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
         return status;
     };
     const std::string shown = "\"" + Printable(FullName(entry)) + "\"";
-    const std::string cannotWrite = "Cannot write \"" + Printable(target) + "\".";
+    // A full disk and a file-size limit (EFBIG, with SIGXFSZ ignored) alike leave no room for the copy.
+    const auto cannotWrite = [&] {
+        const int error = out.Error();
+        return error == ENOSPC || error == EFBIG || error == EDQUOT
+                   ? "There is no room for \"" + Printable(target) + "\" on this computer."
+                   : "Cannot write \"" + Printable(target) + "\".";
+    };
     unsigned long long received = 0;
     for (;;) {
         if (CancelRequested()) {
             return abandon(ExitInterrupted, "Cancelled; " + shown + " was not copied.");
         }
         if (out.Failed()) {
-            return abandon(ExitFailure, cannotWrite);   // the disk is full or gone: no use reading on
+            return abandon(ExitFailure, cannotWrite());   // the disk is full or gone: no use reading on
         }
         const std::optional<size_t> length = reader.Next(out.Space(PlayerFileReader::PieceCapacity));
         if (!length) {
@@ -93,12 +114,12 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
     }
     reader.Close();
     if (!out.Close()) {
-        return abandon(ExitFailure, cannotWrite);
+        return abandon(ExitFailure, cannotWrite());
     }
     std::error_code renameFailed;
     std::filesystem::rename(partial, target, renameFailed);
     if (renameFailed) {
-        return abandon(ExitFailure, cannotWrite);
+        return abandon(ExitFailure, cannotWrite());
     }
     meter.Update(entry.size);
     meter.Finish();
@@ -126,6 +147,7 @@ int RunGet(const GetOptions& options) {
         return status;
     }
     const CancelOnInterrupt interrupts;
+    const IgnoreFileSizeSignal fileSizeLimit;
     for (const std::string& path : options.names) {
         std::vector<ListedEntry> listing;
         const ListedEntry* entry = nullptr;

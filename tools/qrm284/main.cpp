@@ -1,6 +1,25 @@
 // qrm284: the QRM-284 player from a terminal or a script.
 #include "tools/qrm284/commands.h"
 
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+// Output that never arrived (a full disk, a closed pipe) is a failure, as a
+// script reading it would otherwise take what it got for all there is.
+int CheckOutput(int status) {
+    std::cout.flush();
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0 && std::cout.good()) {
+        return status;
+    }
+    // The write that failed may have been any earlier one: its errno is gone.
+    std::fprintf(stderr, "qrm284: The output could not be written.\n");
+    return status == 0 ? qrm284::ExitFailure : status;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     CLI::App app{"Service the QRM-284 portable audio player over USB.\n"
                  "The player is reached as KVX512_USB says: libusb (default), sim, or usbip://HOST[:PORT][/BUSID]."};
@@ -24,11 +43,11 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& error) {
         // A check of the command line that has said why (--device).
-        return error.get_exit_code();
+        return CheckOutput(error.get_exit_code());
     } catch (const CLI::ParseError& error) {
         // --help and --version are successes; any other parse error is a usage error.
         const int shown = app.exit(error);
-        return shown == 0 ? 0 : qrm284::ExitUsage;
+        return CheckOutput(shown == 0 ? 0 : qrm284::ExitUsage);
     }
-    return exitStatus;
+    return CheckOutput(exitStatus);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <utility>
 #include <unistd.h>
 
 namespace qrm284 {
@@ -42,7 +43,14 @@ const char* OutcomeName(updater::Outcome outcome) {
     return "unknown";
 }
 
+std::function<void(Phase)>& PhaseObserver() {
+    static std::function<void(Phase)> observer;
+    return observer;
+}
+
 } // namespace
+
+void SetPhaseObserver(std::function<void(Phase)> observer) { PhaseObserver() = std::move(observer); }
 
 std::string Trimmed(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
@@ -129,6 +137,9 @@ void UpdateTerminal::HideBar() {
 }
 
 void UpdateTerminal::Begin(Phase phase, updater::Pace pace) {
+    if (PhaseObserver()) {
+        PhaseObserver()(phase);
+    }
     const char* stage = phase == Phase::SetUp     ? updater::InitializingLabel
                         : phase == Phase::Program ? updater::UpgradingLabel
                                                   : nullptr;

@@ -10,6 +10,7 @@
 #include "updater/wizard/wizard_texts.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -58,6 +59,10 @@ private:
     std::atomic<bool> stopEraseTimer_{true};
     std::thread eraseTimer_;
 };
+
+// Called as each phase begins; for tests, which interrupt the update in a
+// chosen phase. Empty: nothing is called.
+void SetPhaseObserver(std::function<void(updater::Phase)> observer);
 
 // The text without its trailing line ends and spaces.
 std::string Trimmed(std::string text);

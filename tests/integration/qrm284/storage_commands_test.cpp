@@ -25,7 +25,20 @@ namespace fs = std::filesystem;
 // Never starts like a command block.
 std::vector<uint8_t> Pattern(size_t size) { return testsupport::SteppedBytes(size, 1); }
 
-enum class Fault { None, NoPlayer, Refused };
+enum class Fault { None, NoPlayer, Refused, StrayLongNameEntry };
+
+// A listing whose one entry is a long-name entry with no short entry after
+// it, as an interrupted write leaves a directory.
+void ServeStrayLongNameEntry(kvx512sim::Player& player) {
+    std::vector<uint8_t> header(512, 0);
+    header[9] = 1;      // one entry
+    header[10] = 0x10;  // 4,096 units
+    std::vector<uint8_t> entry(32, 0xFF);
+    entry[0] = 0x41;
+    entry[11] = 0x0F;
+    entry[12] = 0;
+    player.OverrideNextListing(header, entry);
+}
 
 class StorageCommands : public ::testing::Test {
 protected:
@@ -75,6 +88,8 @@ protected:
             ASSERT_EQ(Run(dryRun), 0) << errors_;
             Player().DelayCommandFaults(static_cast<int>(Commands().size()));
             Player().RefuseNextCommand(0x05);
+        } else if (fault == Fault::StrayLongNameEntry) {
+            ServeStrayLongNameEntry(Player());
         }
         if (Attached()) {
             Player().ClearTranscript();
@@ -109,6 +124,7 @@ TEST_P(FormatCommand, SendsItsCommandOnlyWhenAllowedAndEmptiesTheStorage) {
         if (command.substr(1) == "FD" || command.substr(1) == "LD") {
             changing.push_back(command);
         }
+        EXPECT_NE(command.substr(1), "GG") << "a format needs no listing";
     }
     EXPECT_EQ(changing, c.changing);
     if (c.fault != Fault::NoPlayer) {
@@ -127,6 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"DryRun", "format --dry-run", Fault::None, 0, {}, false},
                       FormatCase{"WithoutYesOffTerminal", "format", Fault::None, qrm284::ExitUsage, {}, false},
                       FormatCase{"Refused", "format --yes", Fault::Refused, qrm284::ExitRefused, {"MFD"}, false},
+                      FormatCase{"StrayLongNameEntry", "format --yes", Fault::StrayLongNameEntry, 0, {"MFD"}, true},
                       FormatCase{"NoPlayer", "format --yes", Fault::NoPlayer, qrm284::ExitNoPlayer, {}, false}),
     testsupport::CaseName());
 

@@ -3,13 +3,17 @@
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
 #include "tests/support/command_output.h"
+#include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/update_terminal.h"
 #include "tools/qrm284/update_texts.h"
 #include "updater/wizard/wizard_texts.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -27,6 +31,7 @@ protected:
         platform::SetClockHooks({[](uint32_t) {}, {}});
     }
     void TearDown() override {
+        qrm284::SetPhaseObserver({});
         platform::SetClockHooks({});
         updater::SetSystemDefaultLangIdOverride(std::nullopt);
     }
@@ -43,8 +48,101 @@ protected:
 
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
 
+    // Whether a command block with this group and code ("MLD", "UW") went out.
+    bool Sent(const std::string& command) {
+        const auto blocks = testsupport::CommandBlocks(Player().GetTranscript());
+        return std::any_of(blocks.begin(), blocks.end(), [&](const auto& block) {
+            return std::equal(command.begin(), command.end(), block.begin() + 4);
+        });
+    }
+
     std::string output;
 };
+
+constexpr size_t FontBytes = 2093088;
+constexpr const char* FinishNamed = "run \"qrm284 update --finish\" to format the player and download its font.";
+
+struct InterruptCase {
+    const char* name;
+    updater::Phase phase;   // SIGINT comes as it begins
+    int status;
+    bool formatted;         // the format went out and the old file is gone
+    bool font;              // the whole font is stored
+    std::string held;       // the start of what the signal printed
+};
+
+class UpdateInterrupted : public UpdateCommand, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(UpdateInterrupted, FinishesTheStepUnderWayThenStopsAndNamesFinish) {
+    const InterruptCase& c = GetParam();
+    ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
+    qrm284::SetPhaseObserver([&](updater::Phase phase) {
+        if (phase == c.phase) {
+            std::raise(SIGINT);
+        }
+    });
+    struct sigaction before {};
+    sigaction(SIGINT, nullptr, &before);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run("update --yes --language 0x0409"), c.status);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.rfind("qrm284: Ctrl+C is held while " + c.held, 0), 0u) << errors;
+    EXPECT_EQ(Player().GetIdentification().version, "1.4322") << "the firmware was written whole";
+    EXPECT_EQ(Sent("MLD"), c.formatted);
+    EXPECT_EQ(Player().FileData(0, "/song.mp3").has_value(), !c.formatted);
+    EXPECT_EQ(Sent("UW"), c.font);
+    EXPECT_EQ(Player().FontData().size(), c.font ? FontBytes : 0u);
+    EXPECT_EQ(errors.find(FinishNamed) != std::string::npos, c.status == qrm284::ExitInterrupted) << errors;
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the handler in force before is back";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, UpdateInterrupted,
+    ::testing::Values(
+        InterruptCase{"SetUp", updater::Phase::SetUp, qrm284::ExitInterrupted, false, false, "the firmware is written"},
+        InterruptCase{"Erase", updater::Phase::Erase, qrm284::ExitInterrupted, false, false, "the firmware is written"},
+        InterruptCase{"Program", updater::Phase::Program, qrm284::ExitInterrupted, false, false,
+                      "the firmware is written"},
+        InterruptCase{"Format", updater::Phase::Format, qrm284::ExitInterrupted, true, false,
+                      "the storage is formatted"},
+        // Nothing is left to stop after the last step.
+        InterruptCase{"Font", updater::Phase::Font, 0, true, true, "the font"}),
+    testsupport::CaseName());
+
+struct FinishCase {
+    const char* name;
+    const char* version;   // the application firmware the player runs
+    std::string options;
+    int status;
+    bool formatted;        // the old file is gone and the font stored
+};
+
+class UpdateFinish : public UpdateCommand, public ::testing::WithParamInterface<FinishCase> {};
+
+TEST_P(UpdateFinish, FormatsAndDownloadsTheFontOnlyForThePlayerTheFirmwareStepLeftBehind) {
+    const FinishCase& c = GetParam();
+    kvx512sim::Identification identification;
+    identification.version = c.version;
+    Player().SetIdentification(identification);
+    ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);   // no one to ask
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run("update --finish --language 0x0409" + c.options), c.status);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Player().Firmware().AnnouncedBlocks(), 0) << "no firmware written";
+    EXPECT_EQ(Player().FileData(0, "/song.mp3").has_value(), !c.formatted) << errors;
+    EXPECT_EQ(Player().FontData().size(), c.formatted ? FontBytes : 0u);
+    EXPECT_EQ(Sent("MLD"), c.formatted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Players, UpdateFinish,
+    ::testing::Values(FinishCase{"CarriedFirmware", "1.4322", " --yes", 0, true},
+                      FinishCase{"WithoutYesOffTerminal", "1.4322", "", qrm284::ExitUsage, false},
+                      FinishCase{"OldFirmware", "1.4310", " --yes", qrm284::ExitFailure, false}),
+    testsupport::CaseName());
 
 TEST_F(UpdateCommand, OldFirmwareGetsFormatAndFont) {
     ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
