@@ -1,5 +1,6 @@
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/player_session.h"
 #include "tools/qrm284/terminal_text.h"
 
 #include <cstdio>
@@ -24,7 +25,7 @@ int DeviceSession::Identify(int storage) {
     }
     CDeviceInfo* device = nullptr;
     if (api_->PlrGetDeviceInfo(device) != 1) {
-        std::fprintf(stderr, "qrm284: The player did not identify itself.\n");
+        std::fprintf(stderr, "qrm284: %s\n", UnidentifiedSentence().c_str());
         return ExitNoPlayer;
     }
     return 0;

@@ -32,13 +32,19 @@ bool PlayerAnswers() {
     return dll_fn_get_player_status() == 0;
 }
 
+std::string UnidentifiedSentence() {
+    return PlayerAnswers() ? "The player did not identify itself."
+                           : "The player is in use by another program (or cannot be reached over USB); try again "
+                             "once that program is done.";
+}
+
 std::string ConnectToPlayer() {
     if (dll_fn_FindDeivce() != 0) {
         return "No player is connected.";
     }
     char version[42] = {};
     if (dll_fn_get_player_version(version) != 0) {
-        return "The player cannot be reached or did not identify itself.";
+        return UnidentifiedSentence();
     }
     return {};
 }

@@ -16,6 +16,11 @@ std::string ConnectToPlayer();
 // cause the device API does not tell).
 bool PlayerAnswers();
 
+// Why a listed player did not identify itself: no link to it opens when
+// another program holds it (a USB/IP server exports it to one client at a
+// time, libusb lets one process claim it), else it did not answer.
+std::string UnidentifiedSentence();
+
 // The name a person knows a record by: its long name, or its 8.3 name.
 std::string RecordName(const FileRecord& record);
 
