@@ -68,6 +68,7 @@ int RunFormat(const FormatOptions& options) {
                 const platform::LPARAM shown = lParam >= 100 ? 100 : lParam - 1;
                 percent = std::max<uint64_t>(percent, static_cast<uint64_t>(std::max<platform::LPARAM>(shown, 0)));
                 meter.Update(percent);
+                ObserveBlock(percent);
             }
             return platform::LRESULT{0};
         });

@@ -8,11 +8,13 @@
 #include "tests/support/stepped_bytes.h"
 #include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/transfer_cancel.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -146,6 +148,28 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"StrayLongNameEntry", "format --yes", Fault::StrayLongNameEntry, 0, {"MFD"}, true},
                       FormatCase{"NoPlayer", "format --yes", Fault::NoPlayer, qrm284::ExitNoPlayer, {}, false}),
     testsupport::CaseName());
+
+TEST_F(StorageCommands, FormatHoldsCtrlCUntilTheStorageIsFormatted) {
+    int reports = 0;
+    qrm284::SetBlockObserver([&](uint64_t) {
+        if (++reports == 1) {
+            std::raise(SIGINT);
+        }
+    });
+    struct sigaction before {};
+    sigaction(SIGINT, nullptr, &before);
+    const int status = Run("format --yes");
+    qrm284::SetBlockObserver({});
+    EXPECT_EQ(status, 0) << errors_;
+    EXPECT_GT(reports, 1) << "the format went on after the signal";
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"MFD"}));
+    EXPECT_FALSE(Player().FileData(0, "/Keep.mp3").has_value());
+    EXPECT_EQ(errors_, "qrm284: Ctrl+C is held while the storage is formatted (a storage formatted halfway cannot be "
+                       "used).\n");
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the handler in force before is back";
+}
 
 struct FontCase {
     const char* name;
