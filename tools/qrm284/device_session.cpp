@@ -1,5 +1,6 @@
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/player_names.h"
 #include "tools/qrm284/player_session.h"
 #include "tools/qrm284/terminal_text.h"
 
@@ -51,8 +52,9 @@ int DeviceSession::EnterFolder(const std::string& folder) {
         return Fail("The player did not go to the top folder of the storage.");
     }
     for (const std::string& part : SplitPath(folder)) {
-        if (api_->PlrSetCurrentDirectory(storage_, part.c_str()) != 1) {
-            std::fprintf(stderr, "qrm284: There is no folder \"%s\" on the player.\n", part.c_str());
+        // The device API would cut such a name at '\\' or ':' and enter another folder.
+        if (HoldsForbiddenCharacter(part) || api_->PlrSetCurrentDirectory(storage_, part.c_str()) != 1) {
+            std::fprintf(stderr, "qrm284: There is no folder \"%s\" on the player.\n", Printable(part).c_str());
             return ExitFailure;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "tools/qrm284/terminal_text.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace qrm284 {
@@ -10,20 +11,23 @@ namespace {
 
 constexpr std::string_view Forbidden = "\"*/:<>?\\|";
 
-bool Storable(unsigned char c) { return c >= 0x20 && c != 0x7F && Forbidden.find(static_cast<char>(c)) == std::string_view::npos; }
-
 } // namespace
+
+bool HoldsForbiddenCharacter(const std::string& name) {
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || Forbidden.find(c) != std::string_view::npos;
+    });
+}
 
 std::string FolderNameProblem(const std::string& name) {
     const std::string shown = "\"" + Printable(name) + "\"";
     if (name == "." || name == "..") {
         return shown + " is the entry every folder holds for itself or its parent, not a folder of its own.";
     }
-    for (const char c : name) {
-        if (!Storable(static_cast<unsigned char>(c))) {
-            return "The player cannot hold the folder name " + shown +
-                   ": names may not contain \" * / : < > ? \\ | or control characters.";
-        }
+    if (HoldsForbiddenCharacter(name)) {
+        return "The player cannot hold the folder name " + shown +
+               ": names may not contain \" * / : < > ? \\ | or control characters.";
     }
     return {};
 }

@@ -8,6 +8,10 @@
 
 namespace qrm284 {
 
+// True when `name` holds a character of " * / : < > ? \ | or a control
+// character: no file or folder on the player is called that.
+bool HoldsForbiddenCharacter(const std::string& name);
+
 // Empty when a folder called `name` can be made; else the sentence saying
 // why not: a character of " * / : < > ? \ | or a control character, or the
 // name "." or "..", which every folder holds for itself and its parent.

@@ -293,7 +293,10 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"OrderMovesFirst", "order \"Old Song.mp3\" 1", 0, {"Empty", "Old Song.mp3", "Keep.mp3"}},
         ChangeCase{"OrderDryRun", "order --dry-run \"Old Song.mp3\" 1", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
         ChangeCase{"OrderBeyondFiles", "order Keep.mp3 3", qrm284::ExitUsage, {"Empty", "Keep.mp3", "Old Song.mp3"}},
-        ChangeCase{"PutDryRun", "put --dry-run New.mp3", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}}),
+        ChangeCase{"PutDryRun", "put --dry-run New.mp3", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        // Not into /Empty, where the device API's cut at '\\' would lead.
+        ChangeCase{"PutIntoNameWithBackslash", "put --to /x\\Empty New.mp3", qrm284::ExitFailure,
+                   {"Empty", "Keep.mp3", "Old Song.mp3"}}),
     testsupport::CaseName());
 
 struct JsonCase {
