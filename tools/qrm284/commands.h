@@ -10,7 +10,7 @@ inline constexpr int ExitFailure = 1;    // the operation failed
 inline constexpr int ExitUsage = 2;      // the command line cannot be used
 inline constexpr int ExitNoPlayer = 3;   // no player answered
 inline constexpr int ExitRefused = 4;    // the player refused the operation
-inline constexpr int ExitInterrupted = 130;   // Ctrl-C (SIGINT) or SIGTERM cancelled a transfer or stopped an update between steps, as shells count 128 + 2
+inline constexpr int ExitInterrupted = 130;   // Ctrl-C (SIGINT) or SIGTERM stopped a transfer or an update, as shells count 128 + 2
 
 // Prints one sentence for a person and gives the failure exit status.
 int Fail(const char* sentence);
