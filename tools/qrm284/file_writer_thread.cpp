@@ -13,6 +13,8 @@ FileWriterThread::FileWriterThread(const std::string& path)
     : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
     if (fd_ >= 0) {
         thread_ = std::thread([this] { Run(); });
+    } else {
+        openError_ = errno;
     }
 }
 
@@ -80,7 +82,7 @@ bool FileWriterThread::WriteOldest() {
     }
 }
 
-bool FileWriterThread::Write(const Batch& batch) const {
+bool FileWriterThread::Write(const Batch& batch) {
     const uint64_t at = batch.at.load(std::memory_order_relaxed);
     size_t done = 0;
     while (done < batch.size) {
@@ -90,6 +92,7 @@ bool FileWriterThread::Write(const Batch& batch) const {
             continue;
         }
         if (wrote <= 0) {
+            error_ = wrote < 0 ? errno : ENOSPC;
             return false;
         }
         done += static_cast<size_t>(wrote);
@@ -115,6 +118,9 @@ bool FileWriterThread::Close() {
     handings_.notify_one();
     thread_.join();
     if (::close(fd_) != 0) {
+        if (!failed_) {
+            error_ = errno;
+        }
         failed_ = true;
     }
     fd_ = -1;

@@ -20,12 +20,16 @@ public:
     FileWriterThread& operator=(const FileWriterThread&) = delete;
 
     bool Good() const { return fd_ >= 0; }
+    // The system's error number when the file could not be opened.
+    int OpenError() const { return openError_; }
     // Room for `size` more bytes, to be filled and then committed. When every
     // batch waits to be written, the caller writes the oldest itself.
     uint8_t* Space(size_t size);
     void Commit(size_t size);
     // A write has failed: nothing more will be written.
     bool Failed() const { return failed_; }
+    // The errno of the write or close that failed (ENOSPC, EFBIG ...); 0 when none did.
+    int Error() const { return error_; }
     // Writes what is left and closes the file; true when every write succeeded.
     bool Close();
 
@@ -43,7 +47,7 @@ private:
     // Takes the filled batch that comes first in the file and writes it;
     // false when there was none.
     bool WriteOldest();
-    bool Write(const Batch& batch) const;
+    bool Write(const Batch& batch);
 
     // Batches of 1 MiB: a few MiB of memory at most.
     static constexpr size_t BatchBytes = 1024 * 1024;
@@ -51,6 +55,7 @@ private:
     static constexpr int LowerPriority = 5;   // added to the nice value
 
     int fd_ = -1;
+    int openError_ = 0;
     std::array<Batch, BatchCount> batches_;
     Batch* filling_ = nullptr;   // the caller's; its first filled_ bytes are the file's
     size_t filled_ = 0;
@@ -58,6 +63,7 @@ private:
     std::atomic<uint32_t> handings_ = 0;   // counts hand-overs and the close: the thread waits on it
     std::atomic<bool> closing_ = false;
     std::atomic<bool> failed_ = false;
+    std::atomic<int> error_ = 0;
     bool closed_ = false;
     std::thread thread_;
 };

@@ -2,6 +2,7 @@
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/json_output.h"
+#include "tools/qrm284/player_names.h"
 #include "tools/qrm284/terminal_text.h"
 
 #include <cstdio>
@@ -24,6 +25,13 @@ int RunFolder(const FolderOptions& options, bool create) {
     if (parts.empty()) {
         Fail("Name a folder below the top level.");
         return ExitUsage;
+    }
+    // Before the player is asked: such a name would reach it as another one.
+    for (const std::string& part : parts) {
+        if (const std::string problem = FolderNameProblem(part); !problem.empty()) {
+            Fail(problem.c_str());
+            return ExitUsage;
+        }
     }
     DeviceSession session;
     if (int status = session.Open(options.storage); status != 0) {

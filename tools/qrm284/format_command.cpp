@@ -5,6 +5,7 @@
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/json_output.h"
 #include "tools/qrm284/progress_meter.h"
+#include "tools/qrm284/transfer_cancel.h"
 
 #include "platform/window/window_messages.h"
 
@@ -21,6 +22,9 @@ namespace {
 constexpr platform::UINT FormatProgressMessage = platform::WM_USER + 1;
 // wParam of the messages that carry a percentage (lParam: percentage + 1, 100 at the end).
 constexpr platform::WPARAM PercentMessage = 6;
+
+constexpr const char* FormatHeld =
+    "qrm284: Ctrl+C is held while the storage is formatted (a storage formatted halfway cannot be used).\n";
 
 struct FormatOptions {
     int storage = 0;
@@ -46,7 +50,8 @@ int RunFormat(const FormatOptions& options) {
         }
     }
     DeviceSession session;
-    if (int status = session.Open(options.storage); status != 0) {
+    // No listing: a storage whose directory cannot be read is what a format mends.
+    if (int status = session.Identify(options.storage); status != 0) {
         return status;
     }
     if (options.dryRun) {
@@ -63,11 +68,18 @@ int RunFormat(const FormatOptions& options) {
                 const platform::LPARAM shown = lParam >= 100 ? 100 : lParam - 1;
                 percent = std::max<uint64_t>(percent, static_cast<uint64_t>(std::max<platform::LPARAM>(shown, 0)));
                 meter.Update(percent);
+                ObserveBlock(percent);
             }
             return platform::LRESULT{0};
         });
-    const long formatted =
-        session.Api().PlrFormat(session.Storage(), window, static_cast<int>(FormatProgressMessage), options.lowLevel);
+    long formatted = 0;
+    {
+        // The wizard offers no Cancel during a format either.
+        const HoldInterrupts hold;
+        HoldInterrupts::Say(FormatHeld);
+        formatted = session.Api().PlrFormat(session.Storage(), window, static_cast<int>(FormatProgressMessage),
+                                            options.lowLevel);
+    }
     platform::DestroyMessageWindow(window);
     meter.Finish();
     if (formatted != 1) {

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <utility>
+
+#include <unistd.h>
 
 namespace qrm284 {
 
@@ -26,25 +29,49 @@ extern "C" void OnInterrupt(int signalNumber) {
     }
 }
 
+std::atomic<const char*> heldLine{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+extern "C" void OnHeldInterrupt(int /*signalNumber*/) {
+    cancelFlag.store(1);
+    if (const char* line = heldLine.load(); line != nullptr) {
+        const ssize_t ignored = ::write(STDERR_FILENO, line, std::strlen(line));
+        static_cast<void>(ignored);
+    }
+}
+
 struct sigaction previousInt;
 struct sigaction previousTerm;
 
-} // namespace
-
-CancelOnInterrupt::CancelOnInterrupt() {
+void Install(void (*handler)(int)) {
     cancelFlag.store(0);
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;   // the block under way finishes; the check after it stops the transfer
     sigaction(SIGINT, &action, &previousInt);
     sigaction(SIGTERM, &action, &previousTerm);
 }
 
-CancelOnInterrupt::~CancelOnInterrupt() {
+void Restore() {
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
 }
+
+} // namespace
+
+CancelOnInterrupt::CancelOnInterrupt() { Install(OnInterrupt); }
+
+CancelOnInterrupt::~CancelOnInterrupt() { Restore(); }
+
+HoldInterrupts::HoldInterrupts() { Install(OnHeldInterrupt); }
+
+HoldInterrupts::~HoldInterrupts() {
+    Restore();
+    heldLine.store(nullptr);
+}
+
+void HoldInterrupts::Say(const char* line) { heldLine.store(line); }
 
 bool CancelRequested() { return cancelFlag.load() != 0; }
 

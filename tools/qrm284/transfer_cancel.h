@@ -19,6 +19,24 @@ public:
     CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
 };
 
+// Around the steps of update and format that must not stop halfway (the
+// firmware written, a storage formatted, the font): while one lives, SIGINT
+// and SIGTERM only raise the cancel flag (cleared when it starts) and print
+// the sentence set by Say, however often they come; the step runs to its end
+// and its caller looks at the flag then. The handlers in force before come
+// back when it ends.
+class HoldInterrupts {
+public:
+    HoldInterrupts();
+    ~HoldInterrupts();
+    HoldInterrupts(const HoldInterrupts&) = delete;
+    HoldInterrupts& operator=(const HoldInterrupts&) = delete;
+
+    // The line (with its line end, static storage) each signal prints on
+    // stderr from now on; null prints nothing.
+    static void Say(const char* line);
+};
+
 // True once the transfer should stop.
 bool CancelRequested();
 // Raises the flag as the signal handler does; safe in a signal handler.

@@ -5,6 +5,8 @@
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/json_output.h"
 #include "tools/qrm284/language_id.h"
+#include "tools/qrm284/player_session.h"
+#include "tools/qrm284/transfer_cancel.h"
 #include "tools/qrm284/update_terminal.h"
 #include "tools/qrm284/update_texts.h"
 #include "updater/engine/engine_link.h"
@@ -23,9 +25,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace qrm284 {
 
@@ -37,6 +42,7 @@ using updater::TextId;
 struct UpdateOptions {
     bool yes = false;
     bool dryRun = false;
+    bool finish = false;   // only the format and the font, for a player the firmware step left behind
     bool json = false;
     std::string language;       // a language ID such as 0x0411; empty: the locale's
     unsigned waitSeconds = 0;   // how long to wait for the player; 0: no limit
@@ -46,6 +52,33 @@ struct UpdateOptions {
 int FailWithText(UpdateTerminal& terminal, TextId id) {
     terminal.ShowText(id);
     return Fail(TerminalText(id).c_str());
+}
+
+// What a signal prints while a step that must not stop halfway runs, as the
+// wizard offers no Cancel then.
+constexpr const char* FirmwareHeld =
+    "qrm284: Ctrl+C is held while the firmware is written (a player stopped halfway would not start); the update "
+    "stops after this step.\n";
+constexpr const char* FormatHeld =
+    "qrm284: Ctrl+C is held while the storage is formatted (a storage formatted halfway cannot be used); the update "
+    "stops after this step.\n";
+constexpr const char* FontHeld = "qrm284: Ctrl+C is held while the font, the update's last step, is written.\n";
+
+constexpr const char* FinishHint = "run \"qrm284 update --finish\" to format the player and download its font.";
+
+// The new firmware runs, but the format (unless `formatted`) and the font
+// are still to come.
+int StoppedInBetween(bool formatted) {
+    std::fprintf(stderr, "qrm284: The update was stopped after %s; the player runs firmware %s but %shas no font: %s\n",
+                 formatted ? "the format" : "the firmware was written", updater::CarriedVersionText,
+                 formatted ? "" : "is not formatted and ", FinishHint);
+    return ExitInterrupted;
+}
+
+int FailedInBetween(UpdateTerminal& terminal, TextId id) {
+    const int status = FailWithText(terminal, id);
+    std::fprintf(stderr, "qrm284: Once the player answers again, %s\n", FinishHint);
+    return status;
 }
 
 std::function<bool()> GiveUpAfter(unsigned seconds) {
@@ -69,19 +102,32 @@ bool ManagersEnded(UpdateTerminal& terminal) {
     return wait == updater::ManagerWait::Ended;
 }
 
-// Page 5: the format, then the font.
+// Page 5: the format, then the font, each held against signals (a
+// HoldInterrupts lives) and each only begun when none came before it.
 int FormatAndFont(UpdateTerminal& terminal) {
+    if (CancelRequested()) {
+        return StoppedInBetween(false);
+    }
     terminal.ShowText(TextId::Formatting);
     if (updater::ReopenEngineLink() == nullptr) {
-        return FailWithText(terminal, TextId::FormatFailed);
+        return FailedInBetween(terminal, TextId::FormatFailed);
     }
     terminal.ShowBar();
-    if (updater::FormatMainStorage(terminal) != Outcome::Done) {
-        return FailWithText(terminal, TextId::FormatFailed);
+    HoldInterrupts::Say(FormatHeld);
+    const Outcome format = updater::FormatMainStorage(terminal);
+    HoldInterrupts::Say(nullptr);
+    if (format != Outcome::Done) {
+        return FailedInBetween(terminal, TextId::FormatFailed);
+    }
+    if (CancelRequested()) {
+        terminal.HideBar();
+        return StoppedInBetween(true);
     }
     terminal.ShowText(TextId::FontDownloading);
     std::string path;
+    HoldInterrupts::Say(FontHeld);
     const Outcome font = updater::DownloadCarriedFont(terminal, path);
+    HoldInterrupts::Say(nullptr);
     if (font == Outcome::NoFile) {
         char text[updater::SystemMessageCapacity];
         updater::SystemMessageText(updater::STG_E_FILENOTFOUND, path, text);
@@ -89,17 +135,59 @@ int FormatAndFont(UpdateTerminal& terminal) {
     }
     terminal.HideBar();
     if (font != Outcome::Done) {
-        return FailWithText(terminal, TextId::FontFailed);
+        return FailedInBetween(terminal, TextId::FontFailed);
     }
     terminal.ShowText(TextId::AllDone);
     return 0;
+}
+
+// Off a terminal nobody can answer: only --yes consents.
+int Consent(UpdateTerminal& terminal, bool yes, const std::string& sentence, const std::string& question) {
+    std::fprintf(stderr, "qrm284: %s\n", sentence.c_str());
+    if (yes) {
+        return 0;
+    }
+    if (isatty(STDIN_FILENO) == 0) {
+        return Fail("Nothing was written to the player; add --yes to update from a script.", ExitUsage);
+    }
+    return terminal.Ask(question) ? 0 : Fail("The update was declined; the player keeps its firmware.");
+}
+
+// What the format after the firmware takes: the files of the main memory,
+// counted through the file-transfer library while the player still runs
+// application firmware that can list them.
+std::string FormatWarning(bool appFirmware) {
+    const std::optional<int> files =
+        appFirmware && ConnectToPlayer().empty() ? CountFiles(0) : std::optional<int>{};
+    if (!files) {
+        return "Updating formats the player: the files on it will be erased.";
+    }
+    return "Updating formats the player: the " + std::to_string(*files) + (*files == 1 ? " file" : " files") +
+           " on it will be erased.";
+}
+
+// --finish: page 5 alone, for a player that already runs the carried firmware.
+int FinishUpdate(const UpdateOptions& options, UpdateTerminal& terminal, bool appFirmware, const std::string& shown) {
+    if (!updater::AsksBeforeReplacing(appFirmware, shown)) {
+        std::fprintf(stderr,
+                     "qrm284: The player runs firmware %s, not %s: --finish only completes an update whose firmware "
+                     "was written; run \"qrm284 update\".\n",
+                     shown.c_str(), updater::CarriedVersionText);
+        return ExitFailure;
+    }
+    if (int status = Consent(terminal, options.yes, FormatWarning(appFirmware), "Go on?"); status != 0) {
+        return status;
+    }
+    const HoldInterrupts hold;
+    return FormatAndFont(terminal);
 }
 
 int RunUpdate(const UpdateOptions& options) {
     if (!options.language.empty()) {
         const auto langId = ParseLanguageId(options.language);
         if (!langId) {
-            return Fail("The language must be a language ID from 0x0000 to 0xFFFF, such as 0x0411.");
+            return Fail("The language must be en, ko, ja, zh-TW, zh-CN or a language ID from 0x0000 to 0xFFFF, "
+                        "such as 0x0411.");
         }
         updater::SetSystemDefaultLangIdOverride(*langId);
     }
@@ -111,8 +199,9 @@ int RunUpdate(const UpdateOptions& options) {
         return Fail("The list of running programs cannot be read.");
     }
     terminal.ShowText(TextId::ConnectPlayer);
+    Emit(options.json, {{"event", "waiting"}}, "Waiting for the player…");
     if (updater::WaitForPlayer(GiveUpAfter(options.waitSeconds)) != Outcome::Done) {
-        return Fail("No player is connected.");
+        return FailNoPlayer();
     }
 
     updater::IdentityText identity{};
@@ -127,14 +216,33 @@ int RunUpdate(const UpdateOptions& options) {
     if (options.dryRun) {
         return 0;
     }
-    if (updater::AsksBeforeReplacing(appFirmware, shown) && !terminal.Ask(TextId::AlreadyCurrent)) {
-        terminal.ShowText(TextId::VersionKept);
-        return Fail("The update was declined; the player keeps its firmware.");
+    if (options.finish) {
+        return FinishUpdate(options, terminal, appFirmware, shown);
+    }
+    if (updater::AsksBeforeReplacing(appFirmware, shown)) {
+        if (!options.yes && isatty(STDIN_FILENO) == 0) {
+            terminal.ShowText(TextId::VersionKept);
+            return Fail("The player runs this firmware already; add --yes to write it again from a script.",
+                        ExitUsage);
+        }
+        if (!terminal.Ask(TextId::AlreadyCurrent)) {
+            terminal.ShowText(TextId::VersionKept);
+            return Fail("The update was declined; the player keeps its firmware.");
+        }
+    }
+    if (updater::FormatFollowsFirmware(appFirmware, version)) {
+        if (int status = Consent(terminal, options.yes, FormatWarning(appFirmware), "Go on?"); status != 0) {
+            return status;
+        }
     }
 
     terminal.ShowText(TextId::FirmwareUpdating);
     terminal.ShowBar();
+    // From here on a signal stops the update only between its steps.
+    const HoldInterrupts hold;
+    HoldInterrupts::Say(FirmwareHeld);
     const Outcome firmware = updater::UpdateFirmware(terminal);
+    HoldInterrupts::Say(nullptr);
     terminal.HideBar();
     if (firmware != Outcome::Done) {
         return FailWithText(terminal, TextId::FirmwareFailed);
@@ -143,10 +251,14 @@ int RunUpdate(const UpdateOptions& options) {
         terminal.ShowText(TextId::AllDone);
         return 0;
     }
+    if (CancelRequested()) {
+        return StoppedInBetween(false);
+    }
     // The player restarts and is to come back in USB mode.
     terminal.ShowText(TextId::ReconnectForFormat);
     platform::Sleep(updater::RestartPauseMs);
-    updater::WaitForPlayer([] { return false; });
+    Emit(options.json, {{"event", "waiting"}}, "Waiting for the player…");
+    updater::WaitForPlayer([] { return CancelRequested(); });
     return FormatAndFont(terminal);
 }
 
@@ -157,14 +269,19 @@ void AddUpdateCommand(CLI::App& app, int& exitStatus) {
     CLI::App* update = app.add_subcommand(
         "update", "Bring the player to the firmware this program carries (1.43.22), with the format and font download "
                   "that older firmware needs.");
-    update->add_flag("--yes,-y", options->yes, "Answer yes when asked whether to replace current firmware");
+    update->add_flag("--yes,-y", options->yes,
+                     "Answer yes to the questions: to erase the player's files when the update formats it, and to "
+                     "replace firmware that is already current (needed when standard input is not a terminal)");
     update->add_flag("--dry-run", options->dryRun, "Stop after showing the running and the carried firmware version");
+    update->add_flag("--finish", options->finish,
+                     "Only format the player and download the font, for a player whose update stopped after its "
+                     "firmware was written (--yes formats without asking)");
     update->add_flag("--json", options->json, "One JSON object per line");
     update->add_option("--wait", options->waitSeconds,
                        "Seconds to wait for the player to appear (0, the default: as long as it takes)");
     update->add_option("--language", options->language,
-                       "Language ID of the texts (0x0409 English, 0x0412 Korean, 0x0411 Japanese, 0x0404 and 0x0804 "
-                       "Chinese); default: the locale's");
+                       "Language of the texts: en, ko, ja, zh-TW, zh-CN, or a language ID (0x0409 English, 0x0412 "
+                       "Korean, 0x0411 Japanese, 0x0404 and 0x0804 Chinese); default: the locale's");
     update->callback([options, &exitStatus] {
         exitStatus = RunUpdate(*options);
         EmitResult(options->json, "update", exitStatus);

@@ -10,6 +10,7 @@
 #include "updater/wizard/wizard_texts.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,8 @@ public:
     void ShowVersions(const std::string& running);
     // The question with [y/N]; --yes answers it. True for yes.
     bool Ask(updater::TextId id);
+    // A question of this program's own, asked the same way.
+    bool Ask(const std::string& text);
     // "CAPTION: text" on stderr, as a message box with only OK.
     void Tell(const std::string& caption, const std::string& text);
 
@@ -43,6 +46,7 @@ public:
     void End(updater::Phase phase, updater::Outcome outcome) override;
 
 private:
+    bool AskText(const std::string& text, int id);
     void Draw(long percent);
     void EndBar();   // the line the bar is on ends
     void StopEraseTimer();
@@ -58,6 +62,10 @@ private:
     std::atomic<bool> stopEraseTimer_{true};
     std::thread eraseTimer_;
 };
+
+// Called as each phase begins; for tests, which interrupt the update in a
+// chosen phase. Empty: nothing is called.
+void SetPhaseObserver(std::function<void(updater::Phase)> observer);
 
 // The text without its trailing line ends and spaces.
 std::string Trimmed(std::string text);

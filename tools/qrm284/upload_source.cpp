@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <iterator>
 #include <strings.h>
@@ -23,12 +24,30 @@ bool HasExtension(const std::string& extension, std::initializer_list<const char
     return false;
 }
 
+// The part of the file's name before its last dot, without the spaces and
+// dots an 8.3 name drops: what the short name is made of.
+bool HasNameBeforeExtension(const std::string& path) {
+    const std::string file = std::filesystem::path(path).filename().string();
+    const std::string base = file.substr(0, std::min(file.find_last_of('.'), file.size()));
+    return base.find_first_not_of(" .") != std::string::npos;
+}
+
 } // namespace
 
 std::string PrepareUploadSource(const std::string& path, UploadSource& source) {
     source = UploadSource{};
     source.path = path;
     SplitName(path, source.name, source.extension);
+    // Looked at before it is opened: a pipe would block the open, and a
+    // device has no size to announce.
+    std::error_code error;
+    const auto kind = std::filesystem::status(path, error).type();
+    if (kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::not_found) {
+        return "\"" + Printable(path) + "\" is not a regular file; the player stores only the contents of files.";
+    }
+    if (!HasNameBeforeExtension(path)) {
+        return "The name of \"" + Printable(path) + "\" is empty before its extension; the player needs one.";
+    }
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         return "Cannot read \"" + Printable(path) + "\".";
@@ -53,7 +72,7 @@ std::string PrepareUploadSource(const std::string& path, UploadSource& source) {
     }
     if (HasExtension(source.extension, {"flac", "ogg", "oga", "opus", "m4a", "aac", "aif", "aiff", "au", "mp2"})) {
         return "The player does not play \"" + Printable(path) +
-               "\"; it plays MP3, WMA and voice recordings. Make a voice recording of it with: " + SoxCommandFor(path);
+               "\"; it plays MP3, WMA and voice recordings. Convert it to MP3 with: " + Mp3CommandFor(path);
     }
     return {};
 }

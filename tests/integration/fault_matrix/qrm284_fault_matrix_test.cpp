@@ -76,8 +76,9 @@ const std::vector<Row> rows = {
     {"Get", "get a.mp3", 'M', 'R',
      {Ok, NoPlayer, Failed, Refused, Refused, Failed, Failed, Failed, Failed, Failed, Failed, Failed, Failed, Failed,
       Failed, Failed}},
+    // Format lists nothing first: a withheld reply is the format's own, failed as a read that fails.
     {"Format", "format --yes", 'M', 'F',
-     {Ok, NoPlayer, Failed, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused,
+     {Ok, NoPlayer, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused, Refused,
       Refused, Ok, Ok}},
     // A progress reply counts as the player's yes: the font goes out and nothing is stored.
     {"Font", "font font.bin", 'U', 'W',

@@ -8,11 +8,13 @@
 #include "tests/support/stepped_bytes.h"
 #include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/transfer_cancel.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -25,7 +27,20 @@ namespace fs = std::filesystem;
 // Never starts like a command block.
 std::vector<uint8_t> Pattern(size_t size) { return testsupport::SteppedBytes(size, 1); }
 
-enum class Fault { None, NoPlayer, Refused };
+enum class Fault { None, NoPlayer, Refused, StrayLongNameEntry };
+
+// A listing whose one entry is a long-name entry with no short entry after
+// it, as an interrupted write leaves a directory.
+void ServeStrayLongNameEntry(kvx512sim::Player& player) {
+    std::vector<uint8_t> header(512, 0);
+    header[9] = 1;      // one entry
+    header[10] = 0x10;  // 4,096 units
+    std::vector<uint8_t> entry(32, 0xFF);
+    entry[0] = 0x41;
+    entry[11] = 0x0F;
+    entry[12] = 0;
+    player.OverrideNextListing(header, entry);
+}
 
 class StorageCommands : public ::testing::Test {
 protected:
@@ -75,6 +90,8 @@ protected:
             ASSERT_EQ(Run(dryRun), 0) << errors_;
             Player().DelayCommandFaults(static_cast<int>(Commands().size()));
             Player().RefuseNextCommand(0x05);
+        } else if (fault == Fault::StrayLongNameEntry) {
+            ServeStrayLongNameEntry(Player());
         }
         if (Attached()) {
             Player().ClearTranscript();
@@ -109,6 +126,7 @@ TEST_P(FormatCommand, SendsItsCommandOnlyWhenAllowedAndEmptiesTheStorage) {
         if (command.substr(1) == "FD" || command.substr(1) == "LD") {
             changing.push_back(command);
         }
+        EXPECT_NE(command.substr(1), "GG") << "a format needs no listing";
     }
     EXPECT_EQ(changing, c.changing);
     if (c.fault != Fault::NoPlayer) {
@@ -127,8 +145,31 @@ INSTANTIATE_TEST_SUITE_P(
                       FormatCase{"DryRun", "format --dry-run", Fault::None, 0, {}, false},
                       FormatCase{"WithoutYesOffTerminal", "format", Fault::None, qrm284::ExitUsage, {}, false},
                       FormatCase{"Refused", "format --yes", Fault::Refused, qrm284::ExitRefused, {"MFD"}, false},
+                      FormatCase{"StrayLongNameEntry", "format --yes", Fault::StrayLongNameEntry, 0, {"MFD"}, true},
                       FormatCase{"NoPlayer", "format --yes", Fault::NoPlayer, qrm284::ExitNoPlayer, {}, false}),
     testsupport::CaseName());
+
+TEST_F(StorageCommands, FormatHoldsCtrlCUntilTheStorageIsFormatted) {
+    int reports = 0;
+    qrm284::SetBlockObserver([&](uint64_t) {
+        if (++reports == 1) {
+            std::raise(SIGINT);
+        }
+    });
+    struct sigaction before {};
+    sigaction(SIGINT, nullptr, &before);
+    const int status = Run("format --yes");
+    qrm284::SetBlockObserver({});
+    EXPECT_EQ(status, 0) << errors_;
+    EXPECT_GT(reports, 1) << "the format went on after the signal";
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"MFD"}));
+    EXPECT_FALSE(Player().FileData(0, "/Keep.mp3").has_value());
+    EXPECT_EQ(errors_, "qrm284: Ctrl+C is held while the storage is formatted (a storage formatted halfway cannot be "
+                       "used).\n");
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the handler in force before is back";
+}
 
 struct FontCase {
     const char* name;
@@ -182,6 +223,38 @@ INSTANTIATE_TEST_SUITE_P(
                                false}),
     testsupport::CaseName());
 
+class WithoutAPlayer : public StorageCommands, public ::testing::WithParamInterface<const char*> {};
+
+// One exit status for "no player answered", whichever command meets it.
+TEST_P(WithoutAPlayer, EveryCommandSaysSoAndExitsThree) {
+    testsupport::WriteFile("FONT.BIN", Pattern(100));
+    testsupport::WriteFile("Song.mp3", Pattern(100));
+    kvx512sim::Bus::Instance().Clear();
+    const int status = testsupport::RunCommandLine(
+        GetParam(),
+        [](CLI::App& app, int& exitStatus) {
+            qrm284::AddDevicesCommand(app, exitStatus);
+            qrm284::AddInfoCommand(app, exitStatus);
+            qrm284::AddLsCommand(app, exitStatus);
+            qrm284::AddUpdateCommand(app, exitStatus);
+            qrm284::AddPutCommand(app, exitStatus);
+            qrm284::AddGetCommand(app, exitStatus);
+            qrm284::AddRmCommand(app, exitStatus);
+            qrm284::AddOrderCommand(app, exitStatus);
+            qrm284::AddFolderCommands(app, exitStatus);
+            qrm284::AddFormatCommand(app, exitStatus);
+            qrm284::AddFontCommand(app, exitStatus);
+        },
+        output_, &errors_);
+    EXPECT_EQ(status, qrm284::ExitNoPlayer);
+    EXPECT_EQ(errors_, "qrm284: No player is connected.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, WithoutAPlayer,
+                         ::testing::Values("devices", "info", "ls", "update --yes --wait 1", "put Song.mp3",
+                                           "get Song.mp3", "rm --yes Song.mp3", "order Song.mp3 1", "mkdir /A",
+                                           "rmdir /A", "format --yes", "font FONT.BIN"));
+
 struct JsonCase {
     const char* name;
     std::string command;
@@ -232,6 +305,8 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, StorageJson,
     ::testing::Values(
         JsonCase{"Info", "info --json", {"info", "result"}, "model", "QRM-284", "", 0},
+        JsonCase{"InfoVersion", "info --json", {"info", "result"}, "firmware", "1.43.10", "", 0},
+        JsonCase{"InfoMode", "info --json", {"info", "result"}, "mode", "APPL", "", 0},
         JsonCase{"Ls", "ls --json", {"entry", "entry", "totals", "result"}, "size", 3000, "", 0},
         JsonCase{"Format", "format --json --yes", {"progress", "formatted", "result"}, "storage", 0, "percent", 100},
         JsonCase{"FormatDryRun", "format --json --dry-run", {"would-format", "result"}, "lowLevel", false, "", 0},

@@ -3,13 +3,17 @@
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
 #include "tests/support/command_output.h"
+#include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/update_terminal.h"
 #include "tools/qrm284/update_texts.h"
 #include "updater/wizard/wizard_texts.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -27,6 +31,7 @@ protected:
         platform::SetClockHooks({[](uint32_t) {}, {}});
     }
     void TearDown() override {
+        qrm284::SetPhaseObserver({});
         platform::SetClockHooks({});
         updater::SetSystemDefaultLangIdOverride(std::nullopt);
     }
@@ -42,9 +47,107 @@ protected:
     }
 
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
+    static kvx512sim::Identification IdentificationWithVersion(const std::string& version) {
+        kvx512sim::Identification identification;
+        identification.version = version;
+        return identification;
+    }
+
+    // Whether a command block with this group and code ("MLD", "UW") went out.
+    bool Sent(const std::string& command) {
+        const auto blocks = testsupport::CommandBlocks(Player().GetTranscript());
+        return std::any_of(blocks.begin(), blocks.end(), [&](const auto& block) {
+            return std::equal(command.begin(), command.end(), block.begin() + 4);
+        });
+    }
 
     std::string output;
 };
+
+constexpr size_t FontBytes = 2093088;
+constexpr const char* FinishNamed = "run \"qrm284 update --finish\" to format the player and download its font.";
+
+struct InterruptCase {
+    const char* name;
+    updater::Phase phase;   // SIGINT comes as it begins
+    int status;
+    bool formatted;         // the format went out and the old file is gone
+    bool font;              // the whole font is stored
+    std::string held;       // the start of what the signal printed
+};
+
+class UpdateInterrupted : public UpdateCommand, public ::testing::WithParamInterface<InterruptCase> {};
+
+TEST_P(UpdateInterrupted, FinishesTheStepUnderWayThenStopsAndNamesFinish) {
+    const InterruptCase& c = GetParam();
+    ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
+    qrm284::SetPhaseObserver([&](updater::Phase phase) {
+        if (phase == c.phase) {
+            std::raise(SIGINT);
+        }
+    });
+    struct sigaction before {};
+    sigaction(SIGINT, nullptr, &before);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run("update --yes --language 0x0409"), c.status);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("qrm284: Ctrl+C is held while " + c.held), std::string::npos) << errors;
+    EXPECT_EQ(Player().GetIdentification().version, "1.4322") << "the firmware was written whole";
+    EXPECT_EQ(Sent("MLD"), c.formatted);
+    EXPECT_EQ(Player().FileData(0, "/song.mp3").has_value(), !c.formatted);
+    EXPECT_EQ(Sent("UW"), c.font);
+    EXPECT_EQ(Player().FontData().size(), c.font ? FontBytes : 0u);
+    EXPECT_EQ(errors.find(FinishNamed) != std::string::npos, c.status == qrm284::ExitInterrupted) << errors;
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the handler in force before is back";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phases, UpdateInterrupted,
+    ::testing::Values(
+        InterruptCase{"SetUp", updater::Phase::SetUp, qrm284::ExitInterrupted, false, false, "the firmware is written"},
+        InterruptCase{"Erase", updater::Phase::Erase, qrm284::ExitInterrupted, false, false, "the firmware is written"},
+        InterruptCase{"Program", updater::Phase::Program, qrm284::ExitInterrupted, false, false,
+                      "the firmware is written"},
+        InterruptCase{"Format", updater::Phase::Format, qrm284::ExitInterrupted, true, false,
+                      "the storage is formatted"},
+        // Nothing is left to stop after the last step.
+        InterruptCase{"Font", updater::Phase::Font, 0, true, true, "the font"}),
+    testsupport::CaseName());
+
+struct FinishCase {
+    const char* name;
+    const char* version;   // the application firmware the player runs
+    std::string options;
+    int status;
+    bool formatted;        // the old file is gone and the font stored
+};
+
+class UpdateFinish : public UpdateCommand, public ::testing::WithParamInterface<FinishCase> {};
+
+TEST_P(UpdateFinish, FormatsAndDownloadsTheFontOnlyForThePlayerTheFirmwareStepLeftBehind) {
+    const FinishCase& c = GetParam();
+    kvx512sim::Identification identification;
+    identification.version = c.version;
+    Player().SetIdentification(identification);
+    ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);   // no one to ask
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run("update --finish --language 0x0409" + c.options), c.status);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Player().Firmware().AnnouncedBlocks(), 0) << "no firmware written";
+    EXPECT_EQ(Player().FileData(0, "/song.mp3").has_value(), !c.formatted) << errors;
+    EXPECT_EQ(Player().FontData().size(), c.formatted ? FontBytes : 0u);
+    EXPECT_EQ(Sent("MLD"), c.formatted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Players, UpdateFinish,
+    ::testing::Values(FinishCase{"CarriedFirmware", "1.4322", " --yes", 0, true},
+                      FinishCase{"WithoutYesOffTerminal", "1.4322", "", qrm284::ExitUsage, false},
+                      FinishCase{"OldFirmware", "1.4310", " --yes", qrm284::ExitFailure, false}),
+    testsupport::CaseName());
 
 TEST_F(UpdateCommand, OldFirmwareGetsFormatAndFont) {
     ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
@@ -71,10 +174,51 @@ TEST_F(UpdateCommand, CurrentFirmwareAsksAndSkipsTheFormat) {
     EXPECT_TRUE(Player().FontData().empty());
 }
 
+struct ConsentCase {
+    const char* name;
+    const char* version;   // the player's
+    const char* options;
+    int status;
+    const char* sentence;  // the first line on stderr
+};
+
+class UpdateConsent : public UpdateCommand, public ::testing::WithParamInterface<ConsentCase> {};
+
+// Off a terminal nobody can say yes: without --yes nothing reaches the firmware loader.
+TEST_P(UpdateConsent, OffATerminalOnlyYesLetsTheUpdateWrite) {
+    const ConsentCase& c = GetParam();
+    Player().SetIdentification(IdentificationWithVersion(c.version));
+    ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(std::string("update --language en") + c.options), c.status);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.substr(0, errors.find('\n') + 1), std::string("qrm284: ") + c.sentence + "\n") << errors;
+    bool loaderAsked = false;
+    for (const auto& block : Player().GetTranscript().Writes()) {
+        loaderAsked = loaderAsked || (block.size() > 4 && block[0] == 0x23 && (block[4] == 'G' || block[4] == 'C'));
+    }
+    EXPECT_EQ(loaderAsked, c.status == 0);
+    EXPECT_EQ(Player().FileData(0, "/song.mp3").has_value(), c.status != 0 || std::string(c.version) >= "1.4315");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Questions, UpdateConsent,
+    ::testing::Values(
+        ConsentCase{"FormatWithoutYes", "1.4310", "", qrm284::ExitUsage,
+                    "Updating formats the player: the 1 file on it will be erased."},
+        ConsentCase{"FormatWithYes", "1.4310", " --yes", 0,
+                    "Updating formats the player: the 1 file on it will be erased."},
+        ConsentCase{"AlreadyCurrentWithoutYes", "1.4322", "", qrm284::ExitUsage,
+                    "The player runs this firmware already; add --yes to write it again from a script."}),
+    testsupport::CaseName());
+
 TEST_F(UpdateCommand, DryRunStopsAfterTheVersions) {
     EXPECT_EQ(Run("update --dry-run --language 0x0411"), 0);
     EXPECT_NE(output.find("プレーヤーで動作中のファームウェア情報は次のとおりです。"), std::string::npos);
-    EXPECT_TRUE(output.ends_with("Player firmware version  : 1.43.10\nNew firmware version     : 1.43.22\n")) << output;
+    EXPECT_TRUE(output.ends_with("プレーヤーのファームウェア バージョン : 1.43.10\n"
+                                 "新しいファームウェア バージョン       : 1.43.22\n"))
+        << output;
     EXPECT_EQ(Player().Firmware().AnnouncedBlocks(), 0) << "nothing written";
 }
 
@@ -86,7 +230,12 @@ TEST_F(UpdateCommand, FailedStepEndsWithItsTextAndFailure) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run("update --yes --language 0x0409"), qrm284::ExitFailure);
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(errors.rfind("qrm284: An error occurred while updating the firmware.", 0), 0u) << errors;
+    // After the warning that the format erases the player's files, the failing step's text.
+    EXPECT_EQ(errors.rfind("qrm284: Updating formats the player: the 0 files on it will be erased.\n"
+                           "qrm284: An error occurred while updating the firmware.",
+                           0),
+              0u)
+        << errors;
 }
 
 TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
@@ -125,14 +274,13 @@ TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
 struct TextLanguage {
     const char* name;
     uint16_t langId;
+    const char* option;   // --language as a person writes it
 };
 
 class TerminalTexts : public UpdateCommand, public ::testing::WithParamInterface<TextLanguage> {};
 
 TEST_P(TerminalTexts, SayWhatHappensInsteadOfWhichWizardButtonToPress) {
-    char option[32];
-    std::snprintf(option, sizeof option, "update --yes --language 0x%04X", GetParam().langId);
-    ASSERT_EQ(Run(option), 0);
+    ASSERT_EQ(Run(std::string("update --yes --language ") + GetParam().option), 0);
     // Each button sentence stood in the wizard's text, and its replacement was shown.
     updater::SelectTextLanguage();
     int sentences = 0;
@@ -157,11 +305,11 @@ TEST_P(TerminalTexts, SayWhatHappensInsteadOfWhichWizardButtonToPress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TerminalTexts,
-                         ::testing::Values(TextLanguage{"English", updater::LangEnglishUs},
-                                           TextLanguage{"Korean", updater::LangKorean},
-                                           TextLanguage{"Japanese", updater::LangJapanese},
-                                           TextLanguage{"TraditionalChinese", updater::LangChineseTaiwan},
-                                           TextLanguage{"SimplifiedChinese", updater::LangChinesePrc}),
+                         ::testing::Values(TextLanguage{"English", updater::LangEnglishUs, "en"},
+                                           TextLanguage{"Korean", updater::LangKorean, "0x0412"},
+                                           TextLanguage{"Japanese", updater::LangJapanese, "ja"},
+                                           TextLanguage{"TraditionalChinese", updater::LangChineseTaiwan, "zh-TW"},
+                                           TextLanguage{"SimplifiedChinese", updater::LangChinesePrc, "ZH-cn"}),
                          testsupport::CaseName());
 
 struct LanguageCase {
@@ -176,7 +324,8 @@ TEST_P(LanguageOption, RejectsWhatIsNoLanguageIdBeforeAnythingElse) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run(std::string("update --dry-run --language=") + GetParam().value), qrm284::ExitFailure);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "qrm284: The language must be a language ID from 0x0000 to 0xFFFF, such as 0x0411.\n");
+              "qrm284: The language must be en, ko, ja, zh-TW, zh-CN or a language ID from 0x0000 to 0xFFFF, such as "
+              "0x0411.\n");
     EXPECT_EQ(output, "");
     EXPECT_TRUE(Player().GetTranscript().Entries().empty()) << "the player was not asked";
 }
@@ -184,7 +333,8 @@ TEST_P(LanguageOption, RejectsWhatIsNoLanguageIdBeforeAnythingElse) {
 INSTANTIATE_TEST_SUITE_P(Values, LanguageOption,
                          ::testing::Values(LanguageCase{"NoHexDigits", "0xZZ"}, LanguageCase{"HexTooLarge", "0x10412"},
                                            LanguageCase{"DecimalTooLarge", "66578"}, LanguageCase{"Negative", "-1"},
-                                           LanguageCase{"TrailingText", "0x0411ja"}, LanguageCase{"PrefixOnly", "0x"}),
+                                           LanguageCase{"TrailingText", "0x0411ja"}, LanguageCase{"PrefixOnly", "0x"},
+                                           LanguageCase{"RegionOnly", "TW"}),
                          testsupport::CaseName());
 
 } // namespace
