@@ -93,6 +93,9 @@ public:
     // The next file written completely is stored with the byte at `offset`
     // inverted, as a failing flash cell would keep it. Strikes once.
     void CorruptNextStoredFile(uint32_t offset);
+    // The next transfer of file data to the host moves only `bytes` bytes (a
+    // short packet); the rest of what it would have moved is skipped.
+    void ShortenNextDataTransfer(uint32_t bytes);
     // The next "GG" sends `headerBlock` (padded or cut to 512 bytes) instead
     // of its header and `entryBytes` (in 512-byte blocks, the last padded)
     // instead of its entries. An empty header keeps the real header; a given
@@ -116,6 +119,8 @@ public:
     // name ("SONG.MP3"), without regard to ASCII case.
     void SetSecondStoragePresent(bool present);   // absent: every command to 'S' is refused
     void SetCapacityUnits(int storageIndex, uint16_t units);   // defaults: M 4096 units (64 MiB), S 2048
+    bool SecondStoragePresent() const;
+    uint16_t CapacityUnits(int storageIndex) const;
     // Units of 16,384 bytes in use: the sum over files of ceil(size / 16,384).
     uint16_t UsedUnits(int storageIndex) const;
     // Entries a folder may hold, deleted ones and "."/".." included (default 512).
@@ -259,6 +264,7 @@ private:
     uint32_t waitLimitMs_ = 0;
     std::optional<uint64_t> detachAfter_;
     std::optional<uint32_t> corruptNextFileAt_;
+    std::optional<uint32_t> shortenNextData_;
     std::optional<uint32_t> withholdDataAfter_;   // blocks
     uint64_t phaseBytes_ = 0;
     std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> listingOverride_;
