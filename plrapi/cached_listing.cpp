@@ -59,7 +59,6 @@ void CacheListing(StorageImage& image, DeviceState& state) {
     for (uint32_t row = 0; row < cachedRows; ++row) {
         CacheRecord(image.records[row], state.table[row]);
     }
-
     state.totalSpace = image.totalBytes;
     state.freeSpace = image.freeBytes;
     state.entryCount = static_cast<int32_t>(cachedRows);
