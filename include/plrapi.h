@@ -17,8 +17,9 @@
  *    9  the player refused a delete
  *   10  refreshing the cached listing failed; opening a player file for
  *       reading failed; a read failed
- *   11  opening a file for writing failed, a write failed, or the refresh
- *       after an upload failed
+ *   11  opening a file for writing failed, a write failed, a block would
+ *       pass the size the upload announced, or the refresh after an upload
+ *       failed
  *   12  a listing holds more than 256 entries; the cached listing is full
  *       (upload, folder creation); the player has no room for a file
  *   13  a position lies outside the cached listing (PlrGetFIleInfo,
@@ -35,6 +36,9 @@
  *       with an IMA ADPCM, mono, 8,000 Hz header of 256-byte blocks whose
  *       data begins at byte 48; the file is cancelled, nothing stays on the
  *       player
+ *   18  a new folder's name holds a character the player's file system
+ *       cannot store: '"', '*', '<', '>', '?', '|' or a control character
+ *       (PlrCreateDirectory); nothing was sent
  *   34  a format failed (PlrFormat with a window: 34 plus its mode)
  *   35  a font download or font write failed
  *
@@ -159,9 +163,12 @@ public:
      * is outside the cache; 0 without a code when `from` is a folder. */
     long PlrSortByIndex(int from, int to);
 
-    /* Creates folder `name` (its last path component is used) in the
-     * player's current folder, then refreshes the cached listing. Code 12
-     * when the cached listing holds 256 entries. A name too long for the
+    /* Creates folder `name` (its last path component is used: the text after
+     * the last '\', '/' or ':', so a caller whose name is one folder's name
+     * must keep those out of it) in the player's current folder, then
+     * refreshes the cached listing. Code 12 when the cached listing holds
+     * 256 entries, 18 when that component holds a character the player's file
+     * system cannot store (nothing is sent). A name too long for the
      * player's directory entries (more than 182 characters or 194 bytes in
      * its last component, or a path of more than 259 bytes) is refused before
      * anything is sent: 0 without a code, as when the player refuses.
@@ -204,8 +211,10 @@ public:
      *
      * PlrWriteFileBlock reads `length` bytes of the caller's `data` during
      * the call; every block but the last is a whole multiple of 32,768 bytes
-     * (voice files: any sizes). Code 11 when a write fails. A length of 0, no
-     * data, or no file open gives 0 without a code.
+     * (voice files: any sizes). Code 11 when a write fails, and when the
+     * block would take the file past the size PlrWriteFileInfo announced
+     * (nothing of the block is sent; PlrCloseFile then cancels the file). A
+     * length of 0, no data, or no file open gives 0 without a code.
      *
      * PlrCloseFile sends what is held and the title trailer (a picture of the
      * ID3v1 title and artist of an MP3, the title and author of a WMA file,

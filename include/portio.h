@@ -112,7 +112,9 @@ PORTIO_API int dll_fn_refresh_device(StorageImage* image, int storage);
 PORTIO_API int dll_fn_Open_Writefile(FileRecord record, int storage);
 
 /* Sends file data in the open data phase. 0, or 4 when a write failed
- * (the data phase is then cancelled). */
+ * (the data phase is then cancelled), or 4 with nothing sent and the data
+ * phase left open when the data would pass the size its open announced
+ * (the record's size, or the font's). */
 PORTIO_API int dll_fn_Write_file(const void* data, uint32_t size);
 
 /* Ends the data phase of a write, a read or a font download. Always 0. */

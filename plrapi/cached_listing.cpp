@@ -1,9 +1,11 @@
 #include "plrapi/cached_listing.h"
 
 #include "plrapi/record_fields.h"
+#include "plrapi/storable_name.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace plrapi {
 
@@ -19,7 +21,8 @@ void CacheRecord(FileRecord& listed, FileRecord& cached) {
     char longExtension[512] = {};
     if (static_cast<int16_t>(listed.longNameFlag) <= 0) {
         TrimTrailingSpaces(listed.baseName, sizeof listed.baseName);
-        CopyText(cached.longName, sizeof cached.longName, listed.baseName, sizeof listed.baseName);
+        const std::string shown = ShownShortBase(std::string(listed.baseName, strnlen(listed.baseName, sizeof listed.baseName)));
+        CopyText(cached.longName, sizeof cached.longName, shown.c_str(), shown.size());
     } else if (listed.attribute == FolderAttribute) {
         CopyText(cached.longName, sizeof cached.longName, listed.longName, sizeof listed.longName);
     } else {
@@ -46,7 +49,13 @@ void CacheRecord(FileRecord& listed, FileRecord& cached) {
 }
 
 void CacheListing(StorageImage& image, DeviceState& state) {
-    const uint32_t cachedRows = std::min<uint32_t>(image.entryCount, TableRows);
+    // A header may claim more files than entries follow: only filled records
+    // (a listed entry never has an empty name) are cached.
+    uint32_t cachedRows = 0;
+    const uint32_t claimed = std::min<uint32_t>(image.entryCount, TableRows);
+    while (cachedRows < claimed && image.records[cachedRows].baseName[0] != '\0') {
+        ++cachedRows;
+    }
     for (uint32_t row = 0; row < cachedRows; ++row) {
         CacheRecord(image.records[row], state.table[row]);
     }

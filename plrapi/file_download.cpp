@@ -185,8 +185,11 @@ long CDeviceAPI::PlrReadFileBlock(unsigned char* buffer, long* length, long /*un
     }
     uint8_t* target = voice ? download.stored.data() : buffer;
     const size_t carried = std::min(size, download.carrySize - download.carryAt);
-    std::memcpy(target, download.carry.data() + download.carryAt, carried);
-    download.carryAt += carried;
+    // An empty voice recording has no stored bytes to point at.
+    if (carried > 0) {
+        std::memcpy(target, download.carry.data() + download.carryAt, carried);
+        download.carryAt += carried;
+    }
     if (!Fetch(target + carried, size - carried)) {
         dll_fn_Close_Readfile();
         download.open = false;

@@ -113,7 +113,8 @@ long CDeviceAPI::PlrWriteFileInfo(CPDFileInfo* info) {
 }
 
 long CDeviceAPI::PlrWriteFileBlock(unsigned char* data, long length) {
-    if (plrapi::OpenState() == nullptr) {
+    const plrapi::DeviceState* state = plrapi::OpenState();
+    if (state == nullptr) {
         return 0;
     }
     auto& upload = Upload();
@@ -121,6 +122,11 @@ long CDeviceAPI::PlrWriteFileBlock(unsigned char* data, long length) {
         return 0;
     }
     const auto size = static_cast<size_t>(length);
+    // Bytes past the announced size would reach the player's command pipe
+    // once its data phase is over. The voice packer drops them itself.
+    if (!upload.voice.Active() && upload.bytesWritten + size > state->current.size) {
+        return plrapi::Fail(LastError::WriteFailed);
+    }
     upload.titleWindows.Keep(data, size);
     if (upload.voice.Active()) {
         ChunkSink sink;

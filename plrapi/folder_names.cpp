@@ -34,14 +34,17 @@ std::string_view LastPathComponent(std::string_view path) {
     return path.substr(start);
 }
 
+std::string_view NewFolderName(std::string_view path) {
+    const size_t separator = path.find_last_of("/:\\");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
 bool FitsNewFolder(const char* name) {
     const auto length = PathLength(name);
     if (!length) {
         return false;
     }
-    const std::string_view path(name, *length);
-    const size_t separator = path.find_last_of("/:\\");
-    const std::string_view component = separator == std::string_view::npos ? path : path.substr(separator + 1);
+    const std::string_view component = NewFolderName(std::string_view(name, *length));
     if (component.size() > MaxFolderNameBytes) {
         return false;
     }

@@ -21,6 +21,10 @@ inline constexpr size_t MaxFolderNameBytes = sizeof(FileRecord::longName) - 1;
 // trails a double-byte character does not count).
 std::string_view LastPathComponent(std::string_view path);
 
+// The last component of a new folder's path, as the player's folder command
+// cuts it: after the last '\', '/' or ':'.
+std::string_view NewFolderName(std::string_view path);
+
 // True when `name`, a NUL-terminated path of at most MaxPathBytes bytes, has
 // a last component (as the player's folder command cuts it: after the last
 // '\', '/' or ':') the player can hold and the listing can show whole.

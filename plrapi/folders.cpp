@@ -1,9 +1,10 @@
 // Creating, entering and removing folders, and the current folder's path.
 // Each change lists the storage again, so the cache shows the folder now in
-// force. Failures record no code.
+// force. Failures record no code, but for a name the player cannot store.
 #include "plrapi.h"
 #include "plrapi/folder_names.h"
 #include "plrapi/process_state.h"
+#include "plrapi/storable_name.h"
 
 using plrapi::LastError;
 
@@ -23,6 +24,11 @@ long CDeviceAPI::PlrCreateDirectory(int storage, const char* name, unsigned long
     }
     if (name != nullptr && !plrapi::FitsNewFolder(name)) {
         return 0;
+    }
+    // The player would store the name's 8.3 form without it and its long
+    // name with it, a name no reader of its file system accepts.
+    if (name != nullptr && plrapi::FindUnstorableCharacter(plrapi::NewFolderName(name))) {
+        return plrapi::Fail(LastError::NameNotStorable);
     }
     if (dll_fn_CreateDirectory(storage, name) != 0) {
         return 0;

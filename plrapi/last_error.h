@@ -17,6 +17,7 @@ enum class LastError : int32_t {
     NameUnusable = 15,        // an upload's name: missing, empty, or too long for the record or the player
     SizeTooLarge = 16,        // an upload's size with what the player adds exceeds 32 bits
     NotVoiceWav = 17,         // a voice upload that is not the 48-byte IMA ADPCM WAV form
+    NameNotStorable = 18,     // a new folder's name holds a character the player's file system cannot store
     FormatFailed = 34,        // the window format adds its mode
     FontFailed = 35,
 };

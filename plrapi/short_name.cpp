@@ -2,6 +2,7 @@
 
 #include "platform/text/code_page.h"
 #include "plrapi/ascii_text.h"
+#include "plrapi/storable_name.h"
 
 #include <cstring>
 
@@ -12,7 +13,8 @@ namespace {
 constexpr size_t MaxBase = 8;
 constexpr size_t MaxExtension = 3;
 constexpr size_t CutBase = 6;
-constexpr char Replaced[] = ":+,;=[]";
+// Besides what the file system cannot store at all.
+constexpr char Replaced[] = "+,;=[]";
 
 // The first `limit` bytes of `text` through the code page and back, so a
 // character cut in half comes out as the conversion makes it; cut further at
@@ -60,7 +62,7 @@ std::optional<ShortName> MakeShortName(std::string_view longName) {
         if (platform::IsDBCSLeadByte(static_cast<uint8_t>(c)) && i + 1 < longName.size()) {
             cleaned += longName.substr(i, 2);
             ++i;
-        } else if (c != '\0' && std::strchr(Replaced, c) != nullptr) {
+        } else if (IsUnstorableByte(static_cast<uint8_t>(c)) || (c != '\0' && std::strchr(Replaced, c) != nullptr)) {
             cleaned += '_';
             lossy = true;
         } else if (c == ' ' || (c == '.' && i != lastDot)) {

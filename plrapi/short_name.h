@@ -15,8 +15,9 @@ struct ShortName {
     bool shortened = false;   // the name lost characters: its base ends in "~1"
 };
 
-// Characters the player's short names cannot hold become '_'; spaces and every
-// dot but the last are dropped. A name that lost anything, or whose base or
+// Characters the player's short names cannot hold (those of IsUnstorableByte
+// and + , ; = [ ]) become '_'; spaces and every dot but the last are
+// dropped. A name that lost anything, or whose base or
 // extension is too long, becomes the first 6 bytes of its base, "~1" and the
 // first 3 bytes of its extension, each cut at a character boundary of the code
 // page. None for a name of more than MaxShortNameSource bytes.

@@ -3,6 +3,7 @@
 #include "platform/system/clock.h"
 #include "plrapi/record_fields.h"
 #include "plrapi/short_name.h"
+#include "plrapi/storable_name.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,7 +53,8 @@ std::optional<LastError> BuildUploadRecord(CPDFileInfo& info, const DeviceState&
     if (const auto refused = PlanUpload(longName, pcSize, plan)) {
         return refused;
     }
-    std::string& base = plan.base;
+    // Compared with the cached rows, which hold the names as stored.
+    std::string base = StoredShortBase(plan.base);
     const std::string& shortExtension = plan.extension;
     if (plan.shortened) {
         RemoveCollisions(state, base, shortExtension);

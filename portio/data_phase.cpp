@@ -17,12 +17,19 @@ Result ProtocolSession::WriteData(const uint8_t* data, uint32_t size) {
     if (current_ == nullptr) {
         return Result::Ok;
     }
+    // The player takes what follows its announced size for commands.
+    if (writeLeft_ && size > *writeLeft_) {
+        return Result::WriteFailed;
+    }
     // The whole chunks are one queued run: the driver keeps several in flight.
     const uint32_t wholeChunks = size / DataChunkSize;
     if (wholeChunks > 0 &&
         link_.BulkWriteQueue(current_, usblink::PipeCommands, data, DataChunkSize, wholeChunks) < wholeChunks) {
         AbortDataPhase();
         return Result::WriteFailed;
+    }
+    if (writeLeft_) {
+        *writeLeft_ -= size;
     }
     const uint32_t rest = size % DataChunkSize;
     if (rest == 0) {

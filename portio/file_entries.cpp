@@ -53,6 +53,10 @@ std::optional<std::vector<uint8_t>> BuildFileWritePayload(const FileRecord& reco
     std::memset(shortName, ' ', sizeof shortName);
     std::memcpy(shortName, copy.baseName, strnlen(copy.baseName, 8));
     std::memcpy(shortName + 8, copy.extension, strnlen(copy.extension, 3));
+    // Else the entry would read as a deleted one.
+    if (shortName[0] == DeletedMark) {
+        shortName[0] = StandInForE5;
+    }
     const uint8_t checksum = LfnChecksum(shortName);
 
     const platform::SystemTime now = platform::GetSystemTime();

@@ -42,6 +42,7 @@ Result ProtocolSession::OpenFileWrite(const FileRecord& record, int storage) {
     }
     const wire::ReplyView reply(block);
     if (reply.IsOk()) {
+        writeLeft_ = record.size;
         return Result::Ok;
     }
     // A refusal leaves the player idle; a reply of another kind leaves it unknown.

@@ -36,7 +36,11 @@ Result ProtocolSession::StartFontDownload(std::string_view name, uint32_t size) 
         sent != Result::Ok) {
         return sent;
     }
-    return wire::ReplyView(reply).IsAccepted() ? Result::Ok : Result::Failed;
+    if (!wire::ReplyView(reply).IsAccepted()) {
+        return Result::Failed;
+    }
+    writeLeft_ = size;
+    return Result::Ok;
 }
 
 } // namespace portio

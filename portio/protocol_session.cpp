@@ -53,6 +53,7 @@ bool ProtocolSession::OpenLinkToReachablePlayer() { return IsPlayerReachable() &
 void ProtocolSession::CloseCurrentLink() {
     link_.CloseLink(current_);
     current_ = nullptr;
+    writeLeft_.reset();
 }
 
 bool ProtocolSession::OpenCurrentLink() {

@@ -55,7 +55,8 @@ public:
     Result OpenFileRead(int storage, int position);
     // Data of the open write or font download: 16,384-byte transfers (queued:
     // several in flight where the driver can), the tail padded with zeros to
-    // whole blocks. Ok without a data phase.
+    // whole blocks. Ok without a data phase; WriteFailed, with nothing sent
+    // and the data phase left open, for data past the size the open announced.
     Result WriteData(const uint8_t* data, uint32_t size);
     // The next `size` bytes of the open read, read in whole blocks, each its
     // own transfer (queued as for writes). NoReply without a data phase.
@@ -111,6 +112,8 @@ private:
     usblink::Link link_;
     usblink::UsbLink* current_ = nullptr;
     uint32_t firmwareVersion_ = 0;
+    // What the open write or font download may still send; none without one.
+    std::optional<uint64_t> writeLeft_;
     // The zero-padded tail of a write.
     std::array<uint8_t, DataChunkSize> writeTail_{};
     // Whole blocks of a read; the caller's buffer sees them only once all arrived.

@@ -3,12 +3,16 @@
 #include "platform/text/code_page.h"
 #include "portio/directory_entry.h"
 
+#include <cstring>
+
 namespace portio {
 
 namespace {
 
 bool IsSeparator(char c) { return c == '.' || c == '\\' || c == '/' || c == ':'; }
 bool IsPathSeparator(char c) { return c == '\\' || c == '/' || c == ':'; }
+// Besides the separators, what the player's file system cannot store.
+bool IsUnstorable(uint8_t byte) { return byte < 0x21 || byte == 0x7F || std::strchr("\"*<>?|", byte) != nullptr; }
 
 // Copies at most `room` bytes of `part` under the short-name rules.
 std::string ShortPart(const std::string& part, size_t room, bool& longNameNeeded) {
@@ -26,7 +30,7 @@ std::string ShortPart(const std::string& part, size_t room, bool& longNameNeeded
         } else if (byte >= 'a' && byte <= 'z') {
             longNameNeeded = true;
             out += static_cast<char>(byte - 'a' + 'A');
-        } else if (byte >= 0x21 && byte <= 0x7F) {
+        } else if (!IsUnstorable(byte) && byte <= 0x7F) {
             out += static_cast<char>(byte);
         } else {
             longNameNeeded = true;

@@ -27,8 +27,22 @@ bool IsUnusedSlot(const uint8_t* entry) {
            entry[ShortEntry::Name] == DeletedMark;
 }
 
+// True when every entry of the long-name group of `parts` entries at `group`
+// carries the checksum of `shortEntry`'s name.
+bool GroupBelongsTo(const uint8_t* group, uint32_t parts, const uint8_t* shortEntry) {
+    const uint8_t checksum = LfnChecksum(shortEntry);
+    for (uint32_t part = 0; part < parts; ++part) {
+        if (group[size_t{part} * EntrySize + LongEntry::Checksum] != checksum) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Records from the image's entries, at most 256; false for an image whose
-// long-name groups run past its end or whose long names do not fit.
+// long names do not fit. As FAT readers do, a long-name group that runs past
+// the image's end (an interrupted write) ends the walk, and one that does not
+// belong to the short entry after it is passed over.
 bool FillRecords(StorageImage& image, const uint8_t* entries, uint32_t entryCount) {
     uint32_t records = 0;
     uint32_t folders = 0;
@@ -47,10 +61,15 @@ bool FillRecords(StorageImage& image, const uint8_t* entries, uint32_t entryCoun
             const uint32_t parts = sequence & LongEntry::SequenceMask;
             const uint32_t shortIndex = i + parts;
             if (shortIndex >= entryCount) {
-                return false;
+                break;
             }
             const uint8_t* shortEntry = entries + size_t{shortIndex} * EntrySize;
-            if (shortEntry[ShortEntry::Name] != 0 && shortEntry[ShortEntry::Name] != DeletedMark) {
+            const bool live = shortEntry[ShortEntry::Name] != 0 && shortEntry[ShortEntry::Name] != DeletedMark;
+            if (live && !GroupBelongsTo(entry, parts, shortEntry)) {
+                i = shortIndex;
+                continue;
+            }
+            if (live) {
                 if (records == MaxRecords) {
                     break;
                 }

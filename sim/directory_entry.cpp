@@ -81,7 +81,7 @@ std::vector<uint8_t> LongNameEntries(const std::u16string& name, const ShortName
 std::string DisplayShortName(const uint8_t* e) {
     std::string text;
     for (size_t i = 0; i < 8 && e[i] != ' '; ++i) {
-        text.push_back(static_cast<char>(i == 0 && e[0] == 0x05 ? DeletedMark : e[i]));
+        text.push_back(static_cast<char>(i == 0 && e[0] == StandInForDeletedMark ? DeletedMark : e[i]));
     }
     if (e[8] != ' ') {
         text.push_back('.');

@@ -40,6 +40,8 @@ inline constexpr uint8_t AttributeLongName = 0x0F;
 inline constexpr uint8_t AttributeFolder = 0x10;
 inline constexpr uint8_t AttributeArchive = 0x20;
 inline constexpr uint8_t DeletedMark = 0xE5;
+// What a name's first byte 0xE5 is kept as, so the entry is not taken for deleted.
+inline constexpr uint8_t StandInForDeletedMark = 0x05;
 
 using ShortName = std::array<uint8_t, entry::NameLength>;
 

@@ -106,6 +106,7 @@ void Player::EndLink(bool knobsToo) {
         failAfter_ = 0;
         withheldReplies_ = 0;
         withholdHandshakes_ = true;
+        shortenNextData_.reset();
     }
 }
 
@@ -142,6 +143,11 @@ bool Player::FailureStrikes() {
     }
     --failTransfers_;
     return true;
+}
+
+void Player::ShortenNextDataTransfer(uint32_t bytes) {
+    std::lock_guard lock(mutex_);
+    shortenNextData_ = bytes;
 }
 
 void Player::CorruptNextStoredFile(uint32_t offset) {
@@ -454,12 +460,18 @@ UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>* move
     const auto count = static_cast<uint32_t>(std::min<size_t>(request.length, front.Remaining()));
     uint32_t allowed = 0;
     const bool detaches = DataPhaseDetaches(count, allowed);
+    // A short packet ends the transfer: the rest of what it would have moved is never sent.
+    uint32_t sent = allowed;
+    if (shortenNextData_ && !detaches) {
+        sent = std::min(allowed, *shortenNextData_);
+        shortenNextData_.reset();
+    }
     const std::vector<uint8_t>& data = *front.stream;
-    const size_t fromData = front.offset < data.size() ? std::min<size_t>(allowed, data.size() - front.offset) : 0;
+    const size_t fromData = front.offset < data.size() ? std::min<size_t>(sent, data.size() - front.offset) : 0;
     std::memcpy(request.data, data.data() + front.offset, fromData);
-    std::memset(request.data + fromData, 0, allowed - fromData);
+    std::memset(request.data + fromData, 0, sent - fromData);
     if (moved != nullptr) {
-        moved->assign(request.data, request.data + allowed);
+        moved->assign(request.data, request.data + sent);
     }
     front.offset += allowed;
     if (front.Remaining() == 0) {
@@ -477,7 +489,7 @@ UsbResponse Player::ReadIn(const UsbRequest& request, std::vector<uint8_t>* move
             return {UsbStatus::NotAttached, allowed};
         }
     }
-    return {UsbStatus::Success, allowed};
+    return {UsbStatus::Success, sent};
 }
 
 UsbResponse Player::Control(const UsbRequest& request) {

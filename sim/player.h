@@ -97,6 +97,9 @@ public:
     // added) or shorter, its entry's size with it, as a player that lost
     // count would keep it. Strikes once.
     void ResizeNextStoredFile(int32_t delta);
+    // The next transfer of file data to the host moves only `bytes` bytes (a
+    // short packet); the rest of what it would have moved is skipped.
+    void ShortenNextDataTransfer(uint32_t bytes);
     // The next "GG" sends `headerBlock` (padded or cut to 512 bytes) instead
     // of its header and `entryBytes` (in 512-byte blocks, the last padded)
     // instead of its entries. An empty header keeps the real header; a given
@@ -120,6 +123,8 @@ public:
     // name ("SONG.MP3"), without regard to ASCII case.
     void SetSecondStoragePresent(bool present);   // absent: every command to 'S' is refused
     void SetCapacityUnits(int storageIndex, uint16_t units);   // defaults: M 4096 units (64 MiB), S 2048
+    bool SecondStoragePresent() const;
+    uint16_t CapacityUnits(int storageIndex) const;
     // Units of 16,384 bytes in use: the sum over files of ceil(size / 16,384).
     uint16_t UsedUnits(int storageIndex) const;
     // Entries a folder may hold, deleted ones and "."/".." included (default 512).
@@ -264,6 +269,7 @@ private:
     std::optional<uint64_t> detachAfter_;
     std::optional<uint32_t> corruptNextFileAt_;
     int32_t resizeNextFileBy_ = 0;
+    std::optional<uint32_t> shortenNextData_;
     std::optional<uint32_t> withholdDataAfter_;   // blocks
     uint64_t phaseBytes_ = 0;
     std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> listingOverride_;

@@ -33,6 +33,9 @@ ShortName Compose(const std::string& base, const std::string& extension) {
     name.fill(' ');
     std::copy_n(base.begin(), std::min<size_t>(base.size(), 8), name.begin());
     std::copy_n(extension.begin(), std::min<size_t>(extension.size(), 3), name.begin() + 8);
+    if (name[0] == DeletedMark) {
+        name[0] = StandInForDeletedMark;
+    }
     return name;
 }
 

@@ -1,10 +1,16 @@
 #include "sim/state_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace kvx512sim {
 
@@ -16,21 +22,54 @@ namespace {
 // then u32 font name length, name, u64 font size, font bytes.
 constexpr char Magic[] = "KVX512SIM STATE 1\n";
 
+// Buffered writes to a file descriptor; any failure sticks.
 class Writer {
 public:
-    explicit Writer(std::ofstream& out) : out_(out) {}
+    explicit Writer(int fd) : fd_(fd) {}
     template <class T>
     void Number(T value) {
         uint8_t bytes[sizeof(T)];
         for (size_t i = 0; i < sizeof(T); ++i) {
             bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
         }
-        out_.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+        Bytes(bytes, sizeof bytes);
     }
-    void Bytes(const void* data, size_t size) { out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(size)); }
+    void Bytes(const void* data, size_t size) {
+        const auto* at = static_cast<const uint8_t*>(data);
+        while (size > 0) {
+            const size_t taken = std::min(size, buffer_.size() - fill_);
+            std::memcpy(buffer_.data() + fill_, at, taken);
+            fill_ += taken;
+            at += taken;
+            size -= taken;
+            if (fill_ == buffer_.size()) {
+                Flush();
+            }
+        }
+    }
+    // True when every byte reached the file.
+    bool Finish() {
+        Flush();
+        return ok_ && ::fsync(fd_) == 0;
+    }
 
 private:
-    std::ofstream& out_;
+    void Flush() {
+        for (size_t done = 0; ok_ && done < fill_;) {
+            const ssize_t n = ::write(fd_, buffer_.data() + done, fill_ - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            ok_ = n > 0;
+            done += n > 0 ? static_cast<size_t>(n) : 0;
+        }
+        fill_ = 0;
+    }
+
+    int fd_;
+    bool ok_ = true;
+    std::array<uint8_t, 65536> buffer_{};
+    size_t fill_ = 0;
 };
 
 class Reader {
@@ -108,44 +147,52 @@ bool ReadStorage(Reader& in, PlayerState::StorageState& storage) {
 } // namespace
 
 bool WriteStateFile(const std::string& path, const PlayerState& state) {
-    const std::string temporary = path + ".new";
+    // A name of its own beside the file, created new (mkstemp opens with
+    // O_EXCL): nothing planted under a fixed name is followed or overwritten.
+    std::string temporary = path + ".new.XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool written = false;
     {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        Writer w(out);
-        w.Bytes(Magic, sizeof Magic - 1);
+        // 64 KiB of buffer: kept off the caller's stack.
+        auto w = std::make_unique<Writer>(fd);
+        w->Bytes(Magic, sizeof Magic - 1);
         for (const auto& storage : state.storages) {
-            w.Number<uint8_t>(storage.present ? 1 : 0);
-            w.Number<uint16_t>(storage.capacityUnits);
-            w.Number<uint32_t>(storage.contents.current);
-            w.Number<uint32_t>(static_cast<uint32_t>(storage.contents.folders.size()));
+            w->Number<uint8_t>(storage.present ? 1 : 0);
+            w->Number<uint16_t>(storage.capacityUnits);
+            w->Number<uint32_t>(storage.contents.current);
+            w->Number<uint32_t>(static_cast<uint32_t>(storage.contents.folders.size()));
             for (const auto& [number, folder] : storage.contents.folders) {
-                w.Number<uint32_t>(number);
-                w.Number<uint32_t>(folder.parent);
-                w.Number<uint32_t>(static_cast<uint32_t>(folder.slots.size()));
-                w.Bytes(folder.slots.data(), folder.slots.size());
+                w->Number<uint32_t>(number);
+                w->Number<uint32_t>(folder.parent);
+                w->Number<uint32_t>(static_cast<uint32_t>(folder.slots.size()));
+                w->Bytes(folder.slots.data(), folder.slots.size());
             }
-            w.Number<uint32_t>(static_cast<uint32_t>(storage.contents.data.size()));
+            w->Number<uint32_t>(static_cast<uint32_t>(storage.contents.data.size()));
             for (const auto& [cluster, bytes] : storage.contents.data) {
-                w.Number<uint32_t>(cluster);
-                w.Number<uint64_t>(bytes->size());
-                w.Bytes(bytes->data(), bytes->size());
+                w->Number<uint32_t>(cluster);
+                w->Number<uint64_t>(bytes->size());
+                w->Bytes(bytes->data(), bytes->size());
             }
         }
-        w.Number<uint32_t>(static_cast<uint32_t>(state.fontName.size()));
-        w.Bytes(state.fontName.data(), state.fontName.size());
-        w.Number<uint64_t>(state.fontData.size());
-        w.Bytes(state.fontData.data(), state.fontData.size());
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
+        w->Number<uint32_t>(static_cast<uint32_t>(state.fontName.size()));
+        w->Bytes(state.fontName.data(), state.fontName.size());
+        w->Number<uint64_t>(state.fontData.size());
+        w->Bytes(state.fontData.data(), state.fontData.size());
+        written = w->Finish();
+    }
+    if (::close(fd) != 0 || !written) {
+        std::remove(temporary.c_str());
+        return false;
     }
     // Replace the old state only once the new one is whole.
-    return std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::optional<PlayerState> ReadStateFile(const std::string& path) {

@@ -92,6 +92,17 @@ void Player::SetCapacityUnits(int storageIndex, uint16_t units) {
     }
 }
 
+bool Player::SecondStoragePresent() const {
+    std::lock_guard lock(mutex_);
+    return storages_[1].present;
+}
+
+uint16_t Player::CapacityUnits(int storageIndex) const {
+    std::lock_guard lock(mutex_);
+    const Storage* storage = StorageAt(storageIndex);
+    return storage != nullptr ? storage->capacityUnits : 0;
+}
+
 uint16_t Player::UsedUnits(int storageIndex) const {
     std::lock_guard lock(mutex_);
     const Storage* storage = StorageAt(storageIndex);

@@ -89,6 +89,22 @@ bool CheckStateFile(const std::string& path, std::string& problem) {
     return true;
 }
 
+// A storage size given on the command line that differs from the one the
+// state file restored: which one is meant cannot be known, so neither wins.
+bool SizesAgree(const CLI::App& app, const Options& options, const kvx512sim::Player& player, std::string& conflict) {
+    const auto kept = [&](int storage) {
+        return storage == 1 && !player.SecondStoragePresent() ? 0u : uint32_t{player.CapacityUnits(storage)};
+    };
+    if (app.count("--main-size") > 0 && kept(0) != options.mainMiB * UnitsPerMiB) {
+        conflict = "--main-size is " + std::to_string(options.mainMiB) + " MiB";
+    } else if (app.count("--second-size") > 0 && kept(1) != options.secondMiB * UnitsPerMiB) {
+        conflict = "--second-size is " + std::to_string(options.secondMiB) + " MiB";
+    } else {
+        return true;
+    }
+    return false;
+}
+
 void AddOptions(CLI::App& app, Options& options) {
     app.add_option("--listen", options.server.listenAddress, "IPv4 address to listen on")
         ->capture_default_str();
@@ -148,7 +164,12 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "kvx512-sim " QRM284_VERSION);
     Options options;
     AddOptions(app, options);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help and --version end well; every bad option ends with 2, as the other refusals at start.
+        return app.exit(error) == 0 ? 0 : 2;
+    }
 
     uint16_t productId = 0;
     if (!ParseProductId(options.productId, productId)) {
@@ -190,10 +211,18 @@ int main(int argc, char** argv) {
     if (options.detachAfterBytes > 0) {
         player.DetachAfterDataBytes(options.detachAfterBytes);
     }
-    if (!options.stateFile.empty() && std::ifstream(options.stateFile).good() &&
-        !player.LoadState(options.stateFile)) {
-        std::fprintf(stderr, "kvx512-sim: %s is no storage file of ours\n", options.stateFile.c_str());
-        return 1;
+    if (!options.stateFile.empty() && std::ifstream(options.stateFile).good()) {
+        if (!player.LoadState(options.stateFile)) {
+            std::fprintf(stderr, "kvx512-sim: %s is no storage file of ours\n", options.stateFile.c_str());
+            return 2;
+        }
+        std::string conflict;
+        if (!SizesAgree(app, options, player, conflict)) {
+            std::fprintf(stderr, "kvx512-sim: %s, but %s keeps the storages as they were saved: leave the size out "
+                                 "or start from another state file\n",
+                         conflict.c_str(), options.stateFile.c_str());
+            return 2;
+        }
     }
 
     // Stop signals are held back except while the server waits, so none is lost.
@@ -215,9 +244,11 @@ int main(int argc, char** argv) {
     kvx512sim::server::UsbDevice device([shared] { return shared; },
                                         options.server.verbose ? stdout : nullptr);
     kvx512sim::server::UsbipServer server(device, options.server);
+    bool saveFailed = false;
     const auto saveState = [&] {
         if (!options.stateFile.empty() && !player.SaveState(options.stateFile)) {
             std::fprintf(stderr, "kvx512-sim: cannot write %s\n", options.stateFile.c_str());
+            saveFailed = true;
         }
     };
     server.OnSessionEnd(saveState);
@@ -241,5 +272,6 @@ int main(int argc, char** argv) {
     server.Run(stopRequested, waitMask);
     saveState();
     std::printf("kvx512-sim: stopped\n");
-    return 0;
+    // A state that was not kept is a failure, even if a later save succeeded.
+    return saveFailed ? 1 : 0;
 }

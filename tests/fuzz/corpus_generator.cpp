@@ -5,8 +5,10 @@
 #include "platform/usb/usbip_protocol.h"
 #include "portio/protocol_session.h"
 #include "sim/bus.h"
+#include "sim/directory_entry.h"
 #include "sim/server/usbip_wire.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +94,60 @@ void Listings(kvx512sim::Player& player) {
         Append(seed, reply);
     }
     WriteSeed("storage_listing", "second_storage", seed);
+}
+
+// Directory images no simulated storage holds, laid out by hand: the header
+// block (`files` claimed), then the entries.
+Bytes RawListing(uint16_t files, const std::vector<Bytes>& entries) {
+    Bytes image(512, 0);
+    image[6] = static_cast<uint8_t>(files >> 8);
+    image[7] = static_cast<uint8_t>(files);
+    image[8] = static_cast<uint8_t>(entries.size() >> 8);
+    image[9] = static_cast<uint8_t>(entries.size());
+    image[11] = 100;   // capacity units
+    for (const auto& entry : entries) {
+        Append(image, entry);
+    }
+    image.resize((image.size() + 511) / 512 * 512, 0);
+    return image;
+}
+
+Bytes ShortEntry(const char* name11) {
+    Bytes entry(name11, name11 + 11);
+    entry.resize(32, 0);
+    entry[11] = 0x20;
+    entry[28] = 1;
+    return entry;
+}
+
+// The long-name entries of `name` for the short name `owner`, one entry each.
+std::vector<Bytes> LongEntries(const std::u16string& name, const char* owner) {
+    kvx512sim::ShortName shortName{};
+    std::copy_n(owner, shortName.size(), shortName.begin());
+    const Bytes all = kvx512sim::LongNameEntries(name, shortName);
+    std::vector<Bytes> entries;
+    for (size_t at = 0; at < all.size(); at += 32) {
+        entries.emplace_back(all.begin() + static_cast<std::ptrdiff_t>(at), all.begin() + static_cast<std::ptrdiff_t>(at + 32));
+    }
+    return entries;
+}
+
+void UnusualListings() {
+    // An interrupted write: the group's short entry never came.
+    auto stray = LongEntries(u"A name of thirty characters..", "NAMEOF~1TXT");
+    stray.insert(stray.begin(), ShortEntry("BEFORE  TXT"));
+    WriteSeed("storage_listing", "stray_long_name_group", RawListing(2, stray));
+    // A group left of another name before a short entry of its own.
+    auto foreign = LongEntries(u"Other name.txt", "OTHERN~1TXT");
+    foreign.push_back(ShortEntry("PLAIN   TXT"));
+    WriteSeed("storage_listing", "foreign_long_name_group", RawListing(1, foreign));
+    // U+5929 U+7A7A in UTF-8: the first byte 0xE5 kept as 0x05.
+    auto e5 = LongEntries(u"\u5929\u7A7A.mp3", "\x05\xA4\xA9\xE7\xA9\xBA  MP3");
+    e5.push_back(ShortEntry("\x05\xA4\xA9\xE7\xA9\xBA  MP3"));
+    WriteSeed("storage_listing", "name_starting_e5", RawListing(1, e5));
+    // More files claimed than entries follow.
+    WriteSeed("storage_listing", "header_claims_more",
+              RawListing(300, {ShortEntry("A       TXT"), ShortEntry("B       TXT"), ShortEntry("C       TXT")}));
 }
 
 void FolderPath(kvx512sim::Player& player) {
@@ -223,6 +279,7 @@ int main(int argc, char** argv) {
 
     Identification(player);
     Listings(player);
+    UnusualListings();
     FolderPath(player);
     StateFile(player);
     ServerRequests();

@@ -133,6 +133,22 @@ TEST_F(Download, ClosedBeforeTheEndIsCancelled) {
     EXPECT_EQ(Player().PendingReplies(), 0u);
 }
 
+TEST_F(Download, VoiceRecordingWithoutDataComesBackAsItsHeader) {
+    const auto recording = Voice(0);
+    ASSERT_EQ(List(), 1);
+    PcFile upload("silence", "adp", recording.size());
+    ASSERT_EQ(UploadFile(upload, recording), 1);
+    PcFile wanted("silence", "adp", 0);
+    ASSERT_EQ(api->PlrReadFileStart(0), 1);
+    ASSERT_EQ(api->PlrReadFileInfo(&wanted), 1);
+    std::vector<uint8_t> buffer(32768 + 256 + 48);
+    long length = 32768;
+    ASSERT_EQ(api->PlrReadFileBlock(buffer.data(), &length, 0), 1);
+    EXPECT_EQ(std::vector<uint8_t>(buffer.begin(), buffer.begin() + length), WavHeader(0));
+    EXPECT_EQ(api->PlrCloseReadFile(), 1);
+    EXPECT_EQ(Player().CancelRequestCount(), 0);
+}
+
 TEST_F(Download, NamesNotListedAndFoldersAreNotRead) {
     ASSERT_TRUE(Player().MakeFolder(0, "/album"));
     ASSERT_TRUE(Player().PutFile(0, "/after.mp3", Pattern(10)));

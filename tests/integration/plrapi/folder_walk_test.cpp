@@ -81,6 +81,7 @@ struct NameCase {
     bool accepted;
     std::string enter;   // empty: create `argument`; else enter this folder (UTF-8) by `argument`
     const char* codePage = "UTF-8";
+    long error = 14;   // the last error afterwards: 14 is the one made before
     friend void PrintTo(const NameCase& c, std::ostream* out) { *out << c.name; }
 };
 
@@ -108,7 +109,7 @@ TEST_P(FolderNames, FitOrAreRefusedBeforeSending) {
     const long result = c.enter.empty() ? api->PlrCreateDirectory(0, c.argument.c_str(), 0)
                                         : api->PlrSetCurrentDirectory(0, c.argument.c_str());
     EXPECT_EQ(result, c.accepted ? 1 : 0);
-    EXPECT_EQ(api->PlrGetLastError(), 14);
+    EXPECT_EQ(api->PlrGetLastError(), c.error);
     if (!c.accepted) {
         EXPECT_TRUE(NothingSent());
     } else if (c.enter.empty()) {
@@ -141,7 +142,11 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"EnterPathOf259Bytes", std::string(252, 'p') + "\\Folder", true, "Folder"},
                       NameCase{"EnterPathOf260Bytes", std::string(253, 'p') + "\\Folder", false, "Folder"},
                       // The second byte of this character is the code of '\'.
-                      NameCase{"EnterDoubleByteName", "Music\\\x95\x5C", true, "\xE8\xA1\xA8", "cp932"}),
+                      NameCase{"EnterDoubleByteName", "Music\\\x95\x5C", true, "\xE8\xA1\xA8", "cp932"},
+                      // U+5929 U+7A7A: its 8.3 name starts with the byte 0xE5.
+                      NameCase{"CreateNameStartingWithE5", "\xE5\xA4\xA9\xE7\xA9\xBA", true, ""},
+                      NameCase{"CreateWithUnstorableCharacter", "Temp\\a*b", false, "", "UTF-8", 18},
+                      NameCase{"CreateWithControlCharacter", "a\tb", false, "", "UTF-8", 18}),
     testsupport::CaseName());
 
 } // namespace

@@ -108,6 +108,30 @@ TEST_F(Cache, HoldsTheFirst256OfALongerListing) {
     EXPECT_EQ(Cached(7).name, "F007");
 }
 
+TEST_F(Cache, HoldsOnlyTheEntriesThatCameWhenTheHeaderClaimsMore) {
+    std::vector<uint8_t> header(512, 0);
+    header[6] = 300 >> 8;                 // files claimed
+    header[7] = 300 & 0xFF;
+    header[9] = 5;                        // entries that follow
+    header[11] = 100;                     // capacity units
+    std::vector<uint8_t> entries;
+    std::vector<std::string> expected;
+    for (char c = 'A'; c < 'A' + 5; ++c) {
+        std::vector<uint8_t> entry(32, 0);
+        const std::string name = std::string(1, c) + "       TXT";
+        std::copy(name.begin(), name.end(), entry.begin());
+        entry[11] = 0x20;
+        entries.insert(entries.end(), entry.begin(), entry.end());
+        expected.push_back(std::string(1, c) + ".TXT");
+    }
+    Player().OverrideNextListing(header, entries);
+    EXPECT_EQ(List(), 0) << "the header's count is more than the cache holds";
+    EXPECT_EQ(api->PlrGetFileCount(0), 5);
+    EXPECT_EQ(CachedNames(), expected);
+    EXPECT_EQ(api->PlrGetFIleInfo(0, 5, nullptr), 0) << "no blank row behind them";
+    EXPECT_EQ(api->PlrGetLastError(), 13);
+}
+
 TEST_F(Cache, AttributeComesBackSignExtended) {
     // One 8.3 entry with attribute 0xA1, as a player could list it.
     std::vector<uint8_t> header(512, 0);

@@ -60,6 +60,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NameCase{"SpaceShortensAndSkipsTaken", "UTF-8", "my song", "mp3",
                                {"MYSONG~1.MP3", "MYSONG~2.MP3"}, "MYSONG~3MP3"},
                       NameCase{"FitsAsItIs", "UTF-8", "abc", "mp3", {}, "ABC     MP3"},
+                      NameCase{"EightByteBaseFits", "UTF-8", "abcdefgh", "mp3", {}, "ABCDEFGHMP3"},
+                      NameCase{"OnlyTheFirstTaken", "UTF-8", "my song", "mp3", {"MYSONG~1.MP3"}, "MYSONG~2MP3"},
+                      // U+5929 U+7A7A: a first byte 0xE5 would mark the entry deleted.
+                      NameCase{"FirstByteE5StoredAs05", "UTF-8", "\xE5\xA4\xA9\xE7\xA9\xBA", "mp3", {},
+                               "\x05\xA4\xA9\xE7\xA9\xBA  MP3"},
+                      NameCase{"ForbiddenCharacters", "UTF-8", "a*b?c\"d", "txt", {}, "A_B_C_~1TXT"},
+                      NameCase{"SeparatorsAndControls", "UTF-8", "a/b\\c\x01", "txt", {}, "A_B_C_~1TXT"},
+                      NameCase{"AngleBracketsAndBar", "UTF-8", "<a>|b", "txt", {}, "_A__B~1 TXT"},
                       NameCase{"NoExtensionPadded", "UTF-8", "README", "", {}, "README     "},
                       NameCase{"ReplacedCharacters", "UTF-8", "a+b,c[1]", "txt", {}, "A_B_C_~1TXT"},
                       NameCase{"InnerDotsDropped", "UTF-8", "v1.2.final", "mp3", {}, "V12FIN~1MP3"},
@@ -215,10 +223,11 @@ TEST_P(Refusal, HasItsCodeAndLeavesNothingOnThePlayer) {
         ASSERT_EQ(Announce(file), 1);
         auto* first = const_cast<uint8_t*>(c.firstBlock.data());
         EXPECT_EQ(api->PlrWriteFileBlock(first, static_cast<long>(c.firstBlock.size())), 0);
-        EXPECT_EQ(Player().CancelRequestCount(), 1);
+        EXPECT_TRUE(DataTransfers().empty()) << "nothing of the refused block";
     }
     EXPECT_EQ(api->PlrGetLastError(), c.code);
     EXPECT_EQ(api->PlrCloseFile(), 1);
+    EXPECT_EQ(Player().CancelRequestCount(), c.firstBlock.empty() ? 0 : 1);
     EXPECT_TRUE(Player().ListFolder(0, "/").empty());
     EXPECT_FALSE(Player().InDataPhase());
 }
@@ -245,7 +254,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"VoiceFirstBlockBelowTheHeader", "memo", "adp", 648, Head(Voice(600), 40), 17},
                       RefusalCase{"VoiceWithAFactChunk", "memo", "adp", 572,
                                   testsupport::DataFile("voice_with_fact_chunk.wav"), 17},
-                      RefusalCase{"VoiceInStereo", "memo", "adp", 648, Stereo(), 17}),
+                      RefusalCase{"VoiceInStereo", "memo", "adp", 648, Stereo(), 17},
+                      // Its second half would reach the player after the data phase, as commands.
+                      RefusalCase{"BlockPastTheAnnouncedSize", "song", "mp3", 32768, Data(65536), 11}),
     testsupport::CaseName());
 
 } // namespace

@@ -115,6 +115,27 @@ TEST_F(FileTransfer, ReadCommandAndBlockCounts) {
     dll_fn_Close_Readfile();
 }
 
+// Over every backend: a block that comes short is filled with zeros, never
+// with what an earlier read left in the library's buffers.
+TEST_F(FileTransfer, ShortDataBlockIsZeroFilledNotEarlierData) {
+    ASSERT_EQ(Upload(Record("a", "A", "DAT", 1024), std::vector<uint8_t>(1024, 0xEE)), 0);
+    ASSERT_EQ(Upload(Record("b", "B", "DAT", 1024), std::vector<uint8_t>(1024, 0x11)), 0);
+    ASSERT_EQ(Refresh(), 0);
+    FileRecord unused{};
+    std::vector<uint8_t> got(1024);
+    ASSERT_EQ(dll_fn_Open_Readfile(unused, 0, 0), 0);
+    ASSERT_EQ(dll_fn_Read_file(got.data(), 1024), 0);
+    dll_fn_Close_Readfile();
+    ASSERT_EQ(dll_fn_Open_Readfile(unused, 0, 1), 0);
+    Player().ShortenNextDataTransfer(100);
+    ASSERT_EQ(dll_fn_Read_file(got.data(), 1024), 0);
+    dll_fn_Close_Readfile();
+    std::vector<uint8_t> expected(100, 0x11);
+    expected.resize(512, 0);
+    expected.resize(1024, 0x11);
+    EXPECT_EQ(got, expected);
+}
+
 TEST_F(FileTransfer, ReadFilePositionIsBigEndian) {
     FileRecord unused{};
     dll_fn_Open_Readfile(unused, 0, 300);
@@ -156,6 +177,17 @@ TEST_F(FileTransfer, PlayerRefusesWhatDoesNotFitOrExists) {
 TEST_F(FileTransfer, NameTooLongForTheBlockIsRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(dll_fn_Open_Writefile(Record(std::string(190, 'n'), "N", "DAT", 1), 0), 5);
     EXPECT_TRUE(Player().GetTranscript().Entries().empty());
+}
+
+TEST_F(FileTransfer, DataPastTheAnnouncedSizeIsRefusedUnsent) {
+    const auto data = Pattern(65536);
+    ASSERT_EQ(dll_fn_Open_Writefile(Record("over", "OVER", "DAT", 32768), 0), 0);
+    Player().ClearTranscript();
+    EXPECT_EQ(dll_fn_Write_file(data.data(), 65536), 4);
+    EXPECT_TRUE(TransfersOn(0x02).empty()) << "the player would take its second half for commands";
+    EXPECT_EQ(dll_fn_Write_file(data.data(), 32768), 0) << "the data phase stays open";
+    dll_fn_Close_Writefile();
+    EXPECT_EQ(Player().FileData(0, "/over"), std::vector<uint8_t>(data.begin(), data.begin() + 32768));
 }
 
 TEST_F(FileTransfer, FailedDataWriteCancelsAndEndsThePhase) {

@@ -1,5 +1,6 @@
 // dll_fn_refresh_device against listings the simulated player makes, and
 // against raw directory images it is told to send.
+#include "sim/directory_entry.h"
 #include "tests/support/portio_session.h"
 #include "tests/support/case_name.h"
 
@@ -39,10 +40,12 @@ struct RawImage {
         }
         return entry;
     }
-    static std::vector<uint8_t> Long(uint8_t sequence, const std::u16string& part13) {
+    // `owner`: the 11 name bytes of the short entry the part belongs to.
+    static std::vector<uint8_t> Long(uint8_t sequence, const std::u16string& part13, const char* owner) {
         std::vector<uint8_t> entry(32, 0);
         entry[0] = sequence;
         entry[11] = 0x0F;
+        entry[13] = kvx512sim::LfnChecksum(reinterpret_cast<const uint8_t*>(owner));
         const int slots[] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
         for (int i = 0; i < 13; ++i) {
             const char16_t c = i < static_cast<int>(part13.size()) ? part13[i] : u'\xFFFF';
@@ -69,13 +72,13 @@ TEST_F(Listing, RecordsFromLongGroupsDeletedEntriesAndFolders) {
     RawImage raw(2, 100, 1);
     raw.Add(RawImage::Short(".          ", 0x10));
     raw.Add(RawImage::Short("..         ", 0x10));
-    raw.Add(RawImage::Long(0x42, std::u16string(u"n.mp3") + u'\0'));
-    raw.Add(RawImage::Long(0x01, u"Track thirtee"));
+    raw.Add(RawImage::Long(0x42, std::u16string(u"n.mp3") + u'\0', "TRACKT~1MP3"));
+    raw.Add(RawImage::Long(0x01, u"Track thirtee", "TRACKT~1MP3"));
     raw.Add(RawImage::Short("TRACKT~1MP3", 0x20, 1234));
-    auto deleted = RawImage::Long(0x41, u"Gone");
+    auto deleted = RawImage::Long(0x41, u"Gone", "GONE       ");
     deleted[0] = 0xE5;
     raw.Add(deleted);
-    raw.Add(RawImage::Long(0x41, std::u16string(u"Old") + u'\0'));
+    raw.Add(RawImage::Long(0x41, std::u16string(u"Old") + u'\0', "OLD     MP3"));
     auto deletedShort = RawImage::Short("OLD     MP3", 0x20, 9);
     deletedShort[0] = 0xE5;
     raw.Add(deletedShort);
@@ -126,6 +129,9 @@ struct MalformedCase {
     std::vector<std::vector<uint8_t>> entries;
     uint16_t files;
     int result;
+    // What each filled record shows: its display name, and "=" and its long
+    // name when it has one. Empty: not looked at.
+    std::vector<std::string> records;
 };
 
 class MalformedListing : public Listing, public ::testing::WithParamInterface<MalformedCase> {};
@@ -136,24 +142,47 @@ TEST_P(MalformedListing, IsReportedNotTrusted) {
         raw.Add(entry);
     }
     Player().OverrideNextListing(raw.header, raw.entries);
-    EXPECT_EQ(Refresh(), GetParam().result);
+    Image() = StorageImage{};
+    ASSERT_EQ(Refresh(), GetParam().result);
+    if (GetParam().records.empty()) {
+        return;
+    }
+    std::vector<std::string> records;
+    for (const FileRecord& record : Image().records) {
+        if (record.baseName[0] != '\0') {
+            records.push_back(std::string(record.displayName) + (record.longNameFlag != 0 ? "=" + std::string(record.longName) : ""));
+        }
+    }
+    EXPECT_EQ(records, GetParam().records);
 }
 
 std::vector<std::vector<uint8_t>> LongGroup(int parts) {
     std::vector<std::vector<uint8_t>> group;
     for (int k = parts; k >= 1; --k) {
-        group.push_back(RawImage::Long(static_cast<uint8_t>(k | (k == parts ? 0x40 : 0)), u"abcdefghijklm"));
+        group.push_back(RawImage::Long(static_cast<uint8_t>(k | (k == parts ? 0x40 : 0)), u"abcdefghijklm", "LONG    TXT"));
     }
     group.push_back(RawImage::Short("LONG    TXT", 0x20, 1));
     return group;
 }
 
+// As an interrupted write leaves it: the group's short entry never came.
+const std::vector<std::vector<uint8_t>> strayGroup{RawImage::Short("A       B  ", 0x20),
+                                                   RawImage::Long(0x43, u"x", "C       D  "),
+                                                   RawImage::Short("C       D  ", 0x20)};
+// A group left of a name whose short entry was rewritten since.
+const std::vector<std::vector<uint8_t>> foreignGroup{RawImage::Long(0x41, std::u16string(u"Other") + u'\0', "OTHER   TXT"),
+                                                     RawImage::Short("PLAIN   TXT", 0x20),
+                                                     RawImage::Long(0x41, std::u16string(u"kept.txt") + u'\0', "KEPT    TXT"),
+                                                     RawImage::Short("KEPT    TXT", 0x20)};
+
 INSTANTIATE_TEST_SUITE_P(
     Images, MalformedListing,
-    ::testing::Values(MalformedCase{"GroupPastTheEnd", {RawImage::Long(0x43, u"x"), RawImage::Short("A       B  ", 0x20)}, 1, 9},
-                      MalformedCase{"NameOver512Bytes", LongGroup(21), 1, 9},
-                      MalformedCase{"LongestNameThatFits", LongGroup(20), 1, 0},
-                      MalformedCase{"CountMarkedInvalid", {}, 0xFFFF, 3}),
+    ::testing::Values(MalformedCase{"GroupPastTheEndEndsTheWalk", strayGroup, 2, 0, {"A       .B  "}},
+                      MalformedCase{"GroupOfAnotherNameIsPassedOver", foreignGroup, 2, 0,
+                                    {"PLAIN   .TXT", "KEPT    .TXT=kept.txt"}},
+                      MalformedCase{"NameOver512Bytes", LongGroup(21), 1, 9, {}},
+                      MalformedCase{"LongestNameThatFits", LongGroup(20), 1, 0, {}},
+                      MalformedCase{"CountMarkedInvalid", {}, 0xFFFF, 3, {}}),
     testsupport::CaseName());
 
 TEST_F(Listing, MoreThan256RecordsStopAtTheLast) {

@@ -8,6 +8,8 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -37,7 +39,46 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"StateFileInNoFolder", {"--state-file", Folder + "/no-such-folder-kvx/state"},
                     "kvx512-sim: --state-file"},
         // The import request holds 31 characters and a zero.
-        RefusedCase{"BusIdOfThirtyTwo", {"--bus-id", std::string(32, '7')}, "kvx512-sim: --bus-id"}),
+        RefusedCase{"BusIdOfThirtyTwo", {"--bus-id", std::string(32, '7')}, "kvx512-sim: --bus-id"},
+        RefusedCase{"UnknownOption", {"--no-such-option"}, "--no-such-option"},
+        RefusedCase{"SizeOutOfRange", {"--main-size", "0"}, "--main-size"}),
     testsupport::CaseName());
+
+// A state file kept by one server, for the next.
+class StateFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+        path = folder + "/state";
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    std::string folder = std::filesystem::temp_directory_path().string() + "/sim-state-XXXXXX";
+    std::string path;
+};
+
+TEST_F(StateFile, NotOursOrOfAnotherSizeEndsWithStatusTwo) {
+    std::ofstream(path) << "not a state file";
+    usbiptest::SimServerProcess foreign({"--state-file", path});
+    EXPECT_EQ(foreign.Stop(SIGKILL), 2) << foreign.Log();
+    std::filesystem::remove(path);
+    {
+        usbiptest::SimServerProcess first({"--state-file", path, "--main-size", "8"});
+        ASSERT_TRUE(first.Started()) << first.Log();
+        ASSERT_EQ(first.Stop(SIGTERM), 0) << first.Log();
+    }
+    usbiptest::SimServerProcess resized({"--state-file", path, "--main-size", "16"});
+    EXPECT_EQ(resized.Stop(SIGKILL), 2);
+    EXPECT_NE(resized.Log().find("--main-size is 16 MiB"), std::string::npos) << resized.Log();
+    usbiptest::SimServerProcess same({"--state-file", path, "--main-size", "8"});
+    EXPECT_TRUE(same.Started()) << same.Log();
+}
+
+TEST_F(StateFile, ThatCannotBeSavedFailsTheExit) {
+    usbiptest::SimServerProcess server({"--state-file", path});
+    ASSERT_TRUE(server.Started()) << server.Log();
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(server.Stop(SIGTERM), 1);
+    EXPECT_NE(server.Log().find("cannot write"), std::string::npos) << server.Log();
+}
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -42,6 +44,22 @@ TEST_F(StateFile, RestoresStoragesFoldersFilesAndFont) {
     WireHost loadedHost(loaded);
     loadedHost.Send(CommandBlock("SGG"));
     EXPECT_EQ(Be16(loadedHost.Reply(), 10), 77);
+}
+
+TEST_F(StateFile, IsNotWrittenThroughALinkPlantedBesideIt) {
+    const std::string victim = path + ".victim";
+    std::ofstream(victim) << "keep";
+    ASSERT_EQ(::symlink(victim.c_str(), (path + ".new").c_str()), 0);
+    kvx512sim::Player player;
+    ASSERT_TRUE(player.PutFile(0, "/A.BIN", Pattern(5)));
+    EXPECT_TRUE(player.SaveState(path));
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "keep");
+    kvx512sim::Player loaded;
+    EXPECT_TRUE(loaded.LoadState(path));
+    EXPECT_EQ(loaded.FileData(0, "/A.BIN"), Pattern(5));
+    std::remove((path + ".new").c_str());
+    std::remove(victim.c_str());
 }
 
 TEST_F(StateFile, RefusesTruncatedAndForeignFiles) {

@@ -86,6 +86,13 @@ INSTANTIATE_TEST_SUITE_P(
                            flat.back() = 0x55;
                            return flat;
                        }()},
+        // The upper address is its data shifted by 16 plus its own address field.
+        ConversionCase{"ExtendedAddressAddsItsAddressField", ":020100040000F9\r\n:0120000011CE\r\n:00000001FF\r\n",
+                       [] {
+                           Bytes flat(0x101, 0);
+                           flat.back() = 0x11;
+                           return flat;
+                       }()},
         ConversionCase{"NothingAfterTheEndOfFileIsRead",
                        ":0120000011CE\r\n:00000001FF\r\n:0120010022BC\r\n\r\n# banner\r\n", {0x11}},
         ConversionCase{"BlankLineEndsTheText", ":0120000011CE\r\n\r\n:0120010022BC\r\n:00000001FF\r\n", {0x11}},
