@@ -20,6 +20,11 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     if (auto usbip = MakeUsbipBackend(choice)) {
         return usbip;
     }
+    if (choice.find(' ') != std::string_view::npos) {
+        if (auto bench = MakeUsbipBenchBackend(choice)) {
+            return bench;
+        }
+    }
     return MakeMissingDriverBackend();
 }
 

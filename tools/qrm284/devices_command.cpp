@@ -6,8 +6,14 @@
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/json_output.h"
 
+#include "usblink/link_settings.h"
+
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <map>
+#include <thread>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +64,80 @@ std::vector<ListedPlayer> FindPlayers() {
     // What runs after this in the process reaches what it reached before.
     platform::usb::ChooseDevice(chosen);
     return players;
+}
+
+std::string ProductIdText(uint16_t productId) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", productId);
+    return text;
+}
+
+volatile std::sig_atomic_t watchEnded = 0;
+void OnWatchEnd(int) { watchEnded = 1; }
+
+constexpr auto WatchPoll = std::chrono::milliseconds(250);
+
+// A line per player that arrives or leaves, until SIGINT or SIGTERM. An
+// arriving player is opened once to read its mode; then let go of, so that
+// the program meant for it can have it.
+int WatchDevices(bool json) {
+    struct sigaction action {};
+    action.sa_handler = OnWatchEnd;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previousInt {};
+    struct sigaction previousTerm {};
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+    watchEnded = 0;
+    const std::string chosen = platform::usb::ChosenDevice();
+    std::map<std::string, ListedPlayer> known;
+    const auto show = [json](const char* event, const ListedPlayer& player) {
+        nlohmann::json object{{"event", event},        {"device", player.location},
+                              {"productId", ProductIdText(player.productId)}, {"mode", nullptr},
+                              {"firmware", nullptr}};
+        if (player.identified) {
+            object["mode"] = player.mode;
+            object["firmware"] = player.firmware;
+        }
+        Emit(json, object,
+             std::string(event) + "  " + player.location + "  " + ProductIdText(player.productId) + "  " +
+                 (player.identified ? player.mode + "  " + player.firmware : "-"));
+        std::fflush(stdout);
+    };
+    while (watchEnded == 0) {
+        std::map<std::string, platform::usb::DeviceLocation> present;
+        for (const auto& location : platform::usb::ListLocations()) {
+            if (location.vendorId == usblink::PlayerVendorId && (chosen.empty() || location.id == chosen)) {
+                present.emplace(location.id, location);
+            }
+        }
+        for (auto it = known.begin(); it != known.end();) {
+            const auto now = present.find(it->first);
+            if (now == present.end() || now->second.productId != it->second.productId) {
+                show("left", it->second);
+                it = known.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (const auto& [id, location] : present) {
+            if (known.count(id) == 0) {
+                ListedPlayer player{id, location.productId, false, {}, {}};
+                if (auto identified = Identify(location)) {
+                    player = *identified;
+                }
+                // Not held: " " is no location, so the backend lets go of what it imported.
+                platform::usb::ChooseDevice(" ");
+                platform::usb::ChooseDevice(chosen);
+                show("arrived", player);
+                known.emplace(id, player);
+            }
+        }
+        std::this_thread::sleep_for(WatchPoll);
+    }
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+    return 0;
 }
 
 int RunDevices(bool json) {
@@ -129,9 +209,12 @@ void AddDevicesCommand(CLI::App& app, int& exitStatus) {
     CLI::App* devices =
         app.add_subcommand("devices", "List the connected players: location, product ID, mode and firmware version.");
     auto json = std::make_shared<bool>(false);
+    auto watch = std::make_shared<bool>(false);
     devices->add_flag("--json", *json, "One JSON object per line");
-    devices->callback([&exitStatus, json] {
-        exitStatus = RunDevices(*json);
+    devices->add_flag("--watch", *watch,
+                      "Keep watching: a line whenever a player arrives (those connected first) or leaves, until Ctrl-C");
+    devices->callback([&exitStatus, json, watch] {
+        exitStatus = *watch ? WatchDevices(*json) : RunDevices(*json);
         EmitResult(*json, "devices", exitStatus);
     });
 }

@@ -1,4 +1,6 @@
 // qrm284 put: uploads files through the device API and shows their 8.3 names.
+#include "tools/qrm284/bench_commands.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/json_output.h"
@@ -28,6 +30,8 @@ struct PutOptions {
     bool dryRun = false;
     bool verify = false;
     bool json = false;
+    bool all = false;
+    unsigned jobs = 0;
 };
 
 // Blocks the API takes: whole multiples of 32 KiB. Larger blocks cost memory
@@ -236,8 +240,9 @@ void AddPutCommand(CLI::App& app, int& exitStatus) {
     put->add_flag("--verify", options->verify,
                   "Read each file back from the player and compare; a copy that differs is removed");
     put->add_flag("--json", options->json, "One JSON object per line");
+    AddAllOption(put, options->all, options->jobs, "the same files on each, with the 8.3 name each got");
     put->callback([options, &exitStatus] {
-        exitStatus = RunPut(*options);
+        exitStatus = options->all ? RunPutOnEveryPlayer(options->json, options->jobs) : RunPut(*options);
         EmitResult(options->json, "put", exitStatus);
     });
 }
