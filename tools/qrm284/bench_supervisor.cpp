@@ -279,10 +279,16 @@ std::vector<WorkerOutcome> RunOnEveryPlayer(const std::vector<std::string>& loca
             const auto [index, isError] = owners[i];
             Worker& worker = workers[index];
             if (isError) {
+                // The last message whole: "qrm284: " begins one, other lines go on with it.
                 ReadLines(worker.err, worker.errLine, worker.errDropping, [&worker](const std::string& line) {
-                    std::string text = line.starts_with("qrm284: ") ? line.substr(8) : line;
-                    if (!text.empty()) {
-                        worker.outcome.lastError = text.substr(0, MaxErrorText);
+                    std::string& text = worker.outcome.lastError;
+                    if (line.starts_with("qrm284: ")) {
+                        text = line.substr(8);
+                    } else if (!line.empty()) {
+                        text += (text.empty() ? "" : " ") + line;
+                    }
+                    if (text.size() > MaxErrorText) {
+                        text.resize(MaxErrorText);
                     }
                 });
             } else {

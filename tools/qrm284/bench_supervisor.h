@@ -26,7 +26,7 @@ std::vector<std::string> WorkerArguments();
 struct WorkerOutcome {
     bool started = false;
     int status = -1;          // the exit status, or 128 + the signal that ended it
-    std::string lastError;    // the last line it wrote on stderr, without "qrm284: "
+    std::string lastError;    // the last message it wrote on stderr, without "qrm284: "
 };
 
 struct BenchHandlers {
