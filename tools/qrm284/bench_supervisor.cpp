@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,8 +133,10 @@ bool ReadLines(int& fd, std::string& pending, bool& dropping, OnLine onLine) {
 
 void Reap(Worker& worker) {
     int status = 0;
-    while (::waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (::wait4(worker.pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    worker.outcome.peakRssKiB = static_cast<uint64_t>(usage.ru_maxrss);
     worker.outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     worker.pid = -1;
 }

@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ struct WorkerOutcome {
     bool started = false;
     int status = -1;          // the exit status, or 128 + the signal that ended it
     std::string lastError;    // the last message it wrote on stderr, without "qrm284: "
+    uint64_t peakRssKiB = 0;  // its peak resident memory
 };
 
 struct BenchHandlers {

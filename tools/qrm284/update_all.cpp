@@ -118,6 +118,7 @@ int RunUpdateOnEveryPlayer(bool json, bool dryRun, unsigned jobs) {
                   {"status", outcomes[player].status},
                   {"running", runs[player].running},
                   {"gone", gone},
+                  {"peakRssKiB", outcomes[player].peakRssKiB},
                   {"text", text}},
                  {});
         } else {
