@@ -37,7 +37,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"StateFileInNoFolder", {"--state-file", Folder + "/no-such-folder-kvx/state"},
                     "kvx512-sim: --state-file"},
         // The import request holds 31 characters and a zero.
-        RefusedCase{"BusIdOfThirtyTwo", {"--bus-id", std::string(32, '7')}, "kvx512-sim: --bus-id"}),
+        RefusedCase{"BusIdOfThirtyTwo", {"--bus-id", std::string(32, '7')}, "kvx512-sim: --bus-id"},
+        // Several players are 1-1 to 1-N; one bus ID cannot name them.
+        RefusedCase{"BusIdWithPlayers", {"--players", "2", "--bus-id", "2-1"}, "kvx512-sim: --bus-id"},
+        RefusedCase{"VanishOfNoPlayer", {"--players", "2", "--vanish", "1-3"}, "kvx512-sim: --vanish"}),
     testsupport::CaseName());
 
 } // namespace
