@@ -189,6 +189,35 @@ TEST_F(Bench, UpdateAllFinishesThePlayersThatStayAndFailsForTheOneThatVanished) 
     }
 }
 
+// Ctrl-C during the erase: every player first finishes its firmware
+// download (which is never cut off halfway), then the run ends as
+// interrupted, before the format.
+TEST_F(Bench, UpdateAllHoldsCtrlCUntilTheFirmwareIsWritten) {
+    usbiptest::SimServerProcess server({"--players", "2", "--restart-pause", "1200", "--reattach-after", "200",
+                                        "--erase-delay", "800"},
+                                       0, false);
+    ASSERT_TRUE(server.Started());
+    Program update(server.Url(), {"update", "--all", "--yes", "--json"}, folder_);
+    ASSERT_TRUE(update.Shows("\"device\":\"1-2\",\"event\":\"phase\",\"phase\":\"erase\"") &&
+                update.Shows("\"device\":\"1-1\",\"event\":\"phase\",\"phase\":\"erase\""))
+        << update.Out();
+    const Ended ended = update.Wait(SIGINT);
+    EXPECT_EQ(ended.status, 130) << ended.out << ended.err;
+    const auto lines = ByDevice(ended.out);
+    ASSERT_EQ(lines.size(), 2u) << ended.out;
+    for (const auto& [device, events] : lines) {
+        const bool written = std::any_of(events.begin(), events.end(), [](const json& line) {
+            return line.value("event", "") == "phase-end" && line.value("phase", "") == "program" &&
+                   line.value("outcome", "") == "done";
+        });
+        const bool formatted = std::any_of(events.begin(), events.end(),
+                                           [](const json& line) { return line.value("phase", "") == "format"; });
+        EXPECT_TRUE(written) << device << "\n" << ended.out;
+        EXPECT_FALSE(formatted) << device << "\n" << ended.out;
+        EXPECT_EQ(Outcome(events).value("status", -1), 130) << device;
+    }
+}
+
 // Two files to three players on two servers: each player stores both, byte
 // for byte, under the 8.3 name reported for it (what the servers kept at exit).
 TEST_F(Bench, PutAllStoresEveryFileOnEveryPlayerOfEveryServer) {
