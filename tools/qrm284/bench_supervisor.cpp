@@ -218,6 +218,18 @@ std::vector<std::string> WorkerArguments() {
 std::vector<WorkerOutcome> RunOnEveryPlayer(const std::vector<std::string>& locations,
                                             const std::vector<std::string>& arguments, unsigned jobs,
                                             const BenchHandlers& handlers) {
+    if (commandLine.empty()) {
+        // Not started as the program (a test runs the commands in its own
+        // process): this executable is no qrm284 to start as a worker.
+        std::vector<WorkerOutcome> outcomes(locations.size());
+        for (size_t index = 0; index < outcomes.size(); ++index) {
+            outcomes[index] = {false, 1, "no worker program: qrm284's command line was not kept", 0};
+            if (handlers.onEnd) {
+                handlers.onEnd(index, outcomes[index]);
+            }
+        }
+        return outcomes;
+    }
     const std::string program = ProgramPath();
     HeldSignals signals;
     std::vector<Worker> workers(locations.size());
