@@ -1,5 +1,7 @@
 #include "platform/usb/usbip_session.h"
 
+#include "platform/usb/transport_error.h"
+
 #include "platform/usb/usb_driver.h"
 #include "platform/usb/usbip_protocol.h"
 
@@ -93,6 +95,18 @@ const char* ErrnoName(int32_t urbStatus) {
     return name != nullptr ? name : "unknown URB status";
 }
 
+// A connection to the server; the reason it cannot be made is kept for the
+// program to tell, the libraries above knowing only that no player answered.
+std::optional<TcpStream> ConnectToServer(const UsbipAddress& address) {
+    std::string why;
+    auto stream = TcpStream::Connect(address.host, address.port, ConnectTimeout, &why);
+    const bool numeric = address.host.find(':') != std::string::npos;
+    SetTransportError(stream ? std::string{}
+                             : "Cannot reach the USB/IP server " + (numeric ? "[" + address.host + "]" : address.host) +
+                                   ":" + std::to_string(address.port) + ": " + why + ".");
+    return stream;
+}
+
 // What the trace calls a failure of the connection rather than of the URB.
 constexpr const char* ConnectionLost = "connection lost";
 constexpr const char* UnlinkUnanswered = "unlink unanswered";
@@ -100,7 +114,7 @@ constexpr const char* UnlinkUnanswered = "unlink unanswered";
 } // namespace
 
 std::optional<std::vector<ExportedDevice>> QueryExportedDevices(const UsbipAddress& address) {
-    auto stream = TcpStream::Connect(address.host, address.port, ConnectTimeout);
+    auto stream = ConnectToServer(address);
     if (!stream || !SendOperation(*stream, usbip::OpReqDevlist, nullptr, 0)) {
         return std::nullopt;
     }
@@ -134,7 +148,7 @@ std::string UsbipInstanceId(const ExportedDevice& device) {
 }
 
 std::optional<UsbipSession> UsbipSession::Import(const UsbipAddress& address, const std::string& busId) {
-    auto stream = TcpStream::Connect(address.host, address.port, ConnectTimeout);
+    auto stream = ConnectToServer(address);
     usbip::ImportRequest request;
     if (busId.size() >= request.busId.size()) {
         return std::nullopt;

@@ -31,8 +31,7 @@ using Step = std::function<std::string(const nlohmann::json& line, int& percent)
 int Gather(bool json, unsigned jobs, Gathered& gathered, const Step& step) {
     gathered.locations = PlayerLocations();
     if (gathered.locations.empty()) {
-        Fail("No player is connected.");
-        return ExitNoPlayer;
+        return FailNoPlayer();
     }
     gathered.lines.resize(gathered.locations.size());
     BenchStatusLines status(gathered.locations, json || !step);
@@ -104,12 +103,13 @@ int RunInfoOnEveryPlayer(bool json, unsigned jobs) {
     if (json || gathered.locations.empty()) {
         return status;
     }
-    std::vector<std::vector<std::string>> table{{"Device", "Firmware", "Model"}};
+    std::vector<std::vector<std::string>> table{{"Device", "Mode", "Firmware", "Model"}};
     for (size_t player = 0; player < gathered.locations.size(); ++player) {
-        std::vector<std::string> row{gathered.locations[player], "-", Failure(gathered.outcomes[player])};
+        std::vector<std::string> row{gathered.locations[player], "-", "-", Failure(gathered.outcomes[player])};
         for (const auto& line : gathered.lines[player]) {
             if (line.value("event", "") == "info") {
-                row = {gathered.locations[player], line.value("firmware", ""), line.value("model", "")};
+                row = {gathered.locations[player], line.value("mode", ""), line.value("firmware", ""),
+                       line.value("model", "")};
             }
         }
         table.push_back(row);

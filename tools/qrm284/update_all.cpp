@@ -73,8 +73,7 @@ std::string OutcomeText(const WorkerOutcome& outcome, bool gone) {
 int RunUpdateOnEveryPlayer(bool json, bool dryRun, unsigned jobs) {
     const auto locations = PlayerLocations();
     if (locations.empty()) {
-        Fail("No player is connected.");
-        return ExitNoPlayer;
+        return FailNoPlayer();
     }
     std::vector<PlayerRun> runs(locations.size());
     BenchStatusLines lines(locations, json);

@@ -185,7 +185,9 @@ TEST_F(Bench, UpdateAllFinishesThePlayersThatStayAndFailsForTheOneThatVanished) 
     const auto after = ByDevice(info.out);
     ASSERT_EQ(after.size(), 2u) << info.out;
     for (const char* stayed : {"1-1", "1-3"}) {
-        EXPECT_EQ(after.at(stayed).front().value("firmware", ""), "APPL 1.4322") << info.out;
+        EXPECT_EQ(after.at(stayed).front().value("mode", "") + " " + after.at(stayed).front().value("firmware", ""),
+                  "APPL 1.43.22")
+            << info.out;
     }
 }
 
