@@ -56,14 +56,21 @@ bool SendOperation(TcpStream& stream, uint16_t code, const void* body, size_t bo
 }
 
 // The reply's header, if it is the expected reply and reports success.
-bool ReceiveOperationReply(TcpStream& stream, uint16_t code, Deadline deadline) {
+// `status` (when given) receives the reply's status word.
+bool ReceiveOperationReply(TcpStream& stream, uint16_t code, Deadline deadline, uint32_t* status = nullptr) {
     std::array<uint8_t, sizeof(usbip::OpHeader)> bytes;
     if (!stream.ReceiveExact(bytes.data(), bytes.size(), deadline)) {
         return false;
     }
     const auto header = usbip::Decode<usbip::OpHeader>(bytes.data());
+    if (status != nullptr) {
+        *status = header.status.Get();
+    }
     return header.code.Get() == code && header.status.Get() == 0;
 }
+
+// The status of an import refused because another client holds the device.
+constexpr uint32_t DeviceBusy = 2;
 
 ExportedDevice FromRecord(const usbip::DeviceRecord& record) {
     ExportedDevice device;
@@ -159,8 +166,13 @@ std::optional<UsbipSession> UsbipSession::Import(const UsbipAddress& address, co
     }
     const Deadline deadline = DeadlineAfter(MessageGraceMs);
     std::array<uint8_t, sizeof(usbip::DeviceRecord)> bytes;
-    if (!ReceiveOperationReply(*stream, usbip::OpRepImport, deadline) ||
+    uint32_t status = 0;
+    if (!ReceiveOperationReply(*stream, usbip::OpRepImport, deadline, &status) ||
         !stream->ReceiveExact(bytes.data(), bytes.size(), deadline)) {
+        if (status == DeviceBusy) {
+            SetTransportError("The player " + busId + " of the USB/IP server " + address.host + ":" +
+                              std::to_string(address.port) + " is in use by another program.");
+        }
         return std::nullopt;
     }
     ExportedDevice device = FromRecord(usbip::Decode<usbip::DeviceRecord>(bytes.data()));

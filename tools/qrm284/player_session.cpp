@@ -58,6 +58,8 @@ std::optional<int> CountFiles(int storage) {
     int files = 0;
     const bool listed = CountFilesIn(storage, 0, 0, files);
     dll_fn_SetCurrentDirectory(storage, 0);
+    // portio keeps its link between calls; the updater's own link must be the only one.
+    dll_fn_Close_Writefile();
     return listed ? std::optional<int>(files) : std::nullopt;
 }
 

@@ -31,7 +31,7 @@ std::string ShortName(const FileRecord& record);
 std::string ListFolder(int storage, const std::string& path, StorageImage& image);
 
 // The files of a storage, in every folder; none when the player did not list
-// one. Leaves the top folder current.
+// one. Leaves the top folder current and no link open.
 std::optional<int> CountFiles(int storage);
 
 // A StorageImage is 64 KiB: keep it off the stack.

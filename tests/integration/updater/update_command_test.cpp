@@ -119,7 +119,7 @@ TEST_F(UpdateCommand, DryRunStopsAfterTheVersions) {
     EXPECT_EQ(Run("update --dry-run --language 0x0411"), 0);
     EXPECT_NE(output.find("プレーヤーで動作中のファームウェア情報は次のとおりです。"), std::string::npos);
     EXPECT_TRUE(output.ends_with("プレーヤーのファームウェア バージョン : 1.43.10\n"
-                                 "新しいファームウェア バージョン     : 1.43.22\n"))
+                                 "新しいファームウェア バージョン       : 1.43.22\n"))
         << output;
     EXPECT_EQ(Player().Firmware().AnnouncedBlocks(), 0) << "nothing written";
 }
