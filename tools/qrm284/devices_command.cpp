@@ -100,9 +100,11 @@ int WatchDevices(bool json) {
             object["mode"] = player.mode;
             object["firmware"] = player.firmware;
         }
-        Emit(json, object,
-             std::string(event) + "  " + player.location + "  " + ProductIdText(player.productId) + "  " +
-                 (player.identified ? player.mode + "  " + player.firmware : "-"));
+        char line[160];
+        std::snprintf(line, sizeof line, "%-7s  %s  %s  %s", event, player.location.c_str(),
+                      ProductIdText(player.productId).c_str(),
+                      player.identified ? (player.mode + "  " + player.firmware).c_str() : "-");
+        Emit(json, object, line);
         std::fflush(stdout);
     };
     while (watchEnded == 0) {
