@@ -150,7 +150,7 @@ protected:
 // ID) and end on the new firmware; its row says it is gone; the run fails.
 TEST_F(Bench, UpdateAllFinishesThePlayersThatStayAndFailsForTheOneThatVanished) {
     usbiptest::SimServerProcess server({"--players", "3", "--restart-pause", "1200", "--reattach-after", "200",
-                                        "--erase-delay", "600", "--vanish", "1-2", "--vanish-after", "300"});
+                                        "--erase-delay", "1000", "--vanish", "1-2", "--vanish-after", "500"});
     ASSERT_TRUE(server.Started()) << server.Log();
 
     const Ended update = Qrm284(server.Url(), {"update", "--all", "--yes", "--json"});
