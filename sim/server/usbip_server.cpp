@@ -16,7 +16,8 @@ namespace kvx512sim::server {
 
 namespace {
 
-constexpr size_t MaxConnections = 16;
+// Connections beyond one imported per player (device lists, imports under way).
+constexpr size_t SpareConnections = 16;
 constexpr uint32_t MaxUrbLength = 16u << 20;   // far above any transfer the player takes
 // A host queues requests (64 blocks of a 32 KiB read at once, say); this
 // only bounds a host that never stops.
@@ -201,7 +202,7 @@ void UsbipServer::Accept() {
     if (fd < 0) {
         return;
     }
-    if (connections_.size() >= MaxConnections && !MakeRoom()) {
+    if (connections_.size() >= served_.size() + SpareConnections - 1 && !MakeRoom()) {
         ::close(fd);
         return;
     }
