@@ -1,8 +1,5 @@
 #include "tools/qrm284/bench_supervisor.h"
 
-#include "platform/usb/usb_driver.h"
-#include "usblink/link_settings.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -178,18 +175,6 @@ private:
 } // namespace
 
 void KeepCommandLine(int argc, char** argv) { commandLine.assign(argv + 1, argv + argc); }
-
-std::vector<std::string> PlayerLocations() {
-    std::vector<std::string> locations;
-    for (const auto& location : platform::usb::ListLocations()) {
-        const auto& ids = usblink::PortioProductIds;
-        if (location.vendorId == usblink::PlayerVendorId &&
-            std::find(std::begin(ids), std::end(ids), location.productId) != std::end(ids)) {
-            locations.push_back(location.id);
-        }
-    }
-    return locations;
-}
 
 std::vector<std::string> WorkerArguments() {
     std::vector<std::string> arguments;

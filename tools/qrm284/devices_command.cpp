@@ -3,6 +3,7 @@
 // only the chosen player without knowing of it.
 #include "platform/usb/usb_driver.h"
 #include "portio.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/firmware_text.h"
 #include "tools/qrm284/json_output.h"
@@ -14,10 +15,10 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
-#include <thread>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -67,10 +68,31 @@ std::vector<ListedPlayer> FindPlayers() {
     return players;
 }
 
+// A player by its IDs, as portio scans for them; not opened.
+bool IsPlayer(const platform::usb::DeviceLocation& location) {
+    const auto& ids = usblink::PortioProductIds;
+    return location.vendorId == usblink::PlayerVendorId &&
+           std::find(std::begin(ids), std::end(ids), location.productId) != std::end(ids);
+}
+
 std::string ProductIdText(uint16_t productId) {
     char text[8];
     std::snprintf(text, sizeof text, "%04X", productId);
     return text;
+}
+
+// Its JSON line: mode and firmware null where it does not identify.
+nlohmann::json PlayerObject(const char* event, const ListedPlayer& player) {
+    nlohmann::json object{{"event", event},
+                          {"device", player.location},
+                          {"productId", ProductIdText(player.productId)},
+                          {"mode", nullptr},
+                          {"firmware", nullptr}};
+    if (player.identified) {
+        object["mode"] = player.mode;
+        object["firmware"] = player.firmware;
+    }
+    return object;
 }
 
 volatile std::sig_atomic_t watchEnded = 0;
@@ -93,24 +115,17 @@ int WatchDevices(bool json) {
     const std::string chosen = platform::usb::ChosenDevice();
     std::map<std::string, ListedPlayer> known;
     const auto show = [json](const char* event, const ListedPlayer& player) {
-        nlohmann::json object{{"event", event},        {"device", player.location},
-                              {"productId", ProductIdText(player.productId)}, {"mode", nullptr},
-                              {"firmware", nullptr}};
-        if (player.identified) {
-            object["mode"] = player.mode;
-            object["firmware"] = player.firmware;
-        }
         char line[160];
         std::snprintf(line, sizeof line, "%-7s  %s  %s  %s", event, player.location.c_str(),
                       ProductIdText(player.productId).c_str(),
                       player.identified ? (player.mode + "  " + player.firmware).c_str() : "-");
-        Emit(json, object, line);
+        Emit(json, PlayerObject(event, player), line);
         std::fflush(stdout);
     };
     while (watchEnded == 0) {
         std::map<std::string, platform::usb::DeviceLocation> present;
         for (const auto& location : platform::usb::ListLocations()) {
-            if (location.vendorId == usblink::PlayerVendorId && (chosen.empty() || location.id == chosen)) {
+            if (IsPlayer(location) && (chosen.empty() || location.id == chosen)) {
                 present.emplace(location.id, location);
             }
         }
@@ -156,19 +171,12 @@ int RunDevices(bool json) {
         std::printf("%-*s  Product  Mode  Firmware\n", static_cast<int>(width), "Device");
     }
     for (const auto& player : players) {
-        char productId[8];
-        std::snprintf(productId, sizeof productId, "%04X", player.productId);
-        nlohmann::json object{{"event", "device"}, {"device", player.location}, {"productId", productId},
-                              {"mode", nullptr}, {"firmware", nullptr}};
-        if (player.identified) {
-            object["mode"] = player.mode;
-            object["firmware"] = player.firmware;
-        }
+        const std::string productId = ProductIdText(player.productId);
         char line[160];
         std::snprintf(line, sizeof line, "%-*s  %-7s  %-4s  %s", static_cast<int>(width), player.location.c_str(),
-                      productId, player.identified ? player.mode.c_str() : "-",
+                      productId.c_str(), player.identified ? player.mode.c_str() : "-",
                       player.identified ? player.firmware.c_str() : "(does not identify)");
-        Emit(json, object, line);
+        Emit(json, PlayerObject("device", player), line);
     }
     return 0;
 }
@@ -189,6 +197,16 @@ void ChoosePlayer(const std::string& location) {
 }
 
 } // namespace
+
+std::vector<std::string> PlayerLocations() {
+    std::vector<std::string> locations;
+    for (const auto& location : platform::usb::ListLocations()) {
+        if (IsPlayer(location)) {
+            locations.push_back(location.id);
+        }
+    }
+    return locations;
+}
 
 void AddDeviceOption(CLI::App& app) {
     auto location = std::make_shared<std::string>();
