@@ -238,7 +238,9 @@ TEST_F(Bench, PutAllStoresEveryFileOnEveryPlayerOfEveryServer) {
         ++seed;
     }
 
-    const Ended put = Qrm284(usb, {"put", "--all", "--json", folder_ + "/song.mp3", folder_ + "/A long file name.mp3"});
+    // Two at a time: the third waits for a worker to end.
+    const Ended put = Qrm284(usb, {"put", "--all", "--jobs", "2", "--json", folder_ + "/song.mp3",
+                                   folder_ + "/A long file name.mp3"});
     EXPECT_EQ(put.status, 0) << put.out << put.err;
     const auto lines = ByDevice(put.out);
     const std::string firstName = first.Url().substr(8);
