@@ -22,9 +22,14 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     if (auto usbip = MakeUsbipBackend(choice)) {
         return usbip;
     }
+    if (choice.find(' ') != std::string_view::npos) {
+        if (auto bench = MakeUsbipBenchBackend(choice)) {
+            return bench;
+        }
+    }
     SetTransportError("KVX512_USB=" + std::string(choice) +
                       " names no way of reaching a player; it takes libusb (the default), sim or "
-                      "usbip://HOST[:PORT][/BUSID].");
+                      "usbip://HOST[:PORT][/BUSID], or several of those separated by spaces.");
     return MakeMissingDriverBackend();
 }
 

@@ -230,8 +230,8 @@ private:
     std::string chosen_;
 };
 
-// The backend KVX512_USB names: "sim", "libusb" (the default) or
-// "usbip://HOST[:PORT][/BUSID]". An unknown value gives a backend whose
+// The backend KVX512_USB names: "sim", "libusb" (the default),
+// "usbip://HOST[:PORT][/BUSID]", or several of those separated by spaces. An unknown value gives a backend whose
 // driver cannot be opened, so every request fails as with a missing driver.
 // It shows only the device KVX512_DEVICE names, when that is set.
 Backend& CurrentBackend();
@@ -259,5 +259,8 @@ std::unique_ptr<Backend> MakeLibusbBackend();
 std::unique_ptr<Backend> MakeMissingDriverBackend();
 // Null when the URL is not usbip://HOST[:PORT][/BUSID].
 std::unique_ptr<Backend> MakeUsbipBackend(std::string_view url);
+// Several such URLs separated by spaces, each server named once: one backend
+// over all of them, at locations "HOST[:PORT]/BUSID". Null otherwise.
+std::unique_ptr<Backend> MakeUsbipBenchBackend(std::string_view urls);
 
 } // namespace platform::usb

@@ -9,12 +9,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,7 +41,12 @@ struct Options {
     uint32_t restartPauseMs = 1000;
     std::string newFirmwareVersion = kvx512sim::FirmwareSettings{}.newVersion;
     uint32_t detachAfterBytes = 0;
+    unsigned players = 1;
+    std::string vanishing;   // the bus ID of a player that is unplugged for good
+    uint32_t vanishAfterMs = 1000;
 };
+
+constexpr unsigned MaxPlayers = 64;
 
 // Storage sizes are given in MiB; the player counts units of 16 KiB.
 constexpr uint32_t UnitsPerMiB = 64;
@@ -105,13 +112,65 @@ bool SizesAgree(const CLI::App& app, const Options& options, const kvx512sim::Pl
     return false;
 }
 
+// One player of the bench, with the knobs of the command line.
+struct Served {
+    std::string busId;
+    std::shared_ptr<kvx512sim::Player> player;
+    std::string stateFile;
+    uint32_t vanishAfterMs = 0;
+    std::unique_ptr<kvx512sim::server::UsbDevice> device;
+};
+
+// The first player keeps the file as named, so a server grown from one player
+// keeps its storage; every other keeps its own beside it.
+std::string StateFileOf(const std::string& stateFile, const std::string& busId) {
+    return stateFile.empty() ? stateFile : stateFile + "." + busId;
+}
+
+Served Serve(const Options& options, uint16_t productId, const std::string& busId, const std::string& stateFile) {
+    Served served{busId, std::make_shared<kvx512sim::Player>(productId), stateFile,
+                  options.vanishing == busId ? options.vanishAfterMs : 0, nullptr};
+    kvx512sim::Player& player = *served.player;
+    // The transcript is what --verbose prints; without it nothing is recorded.
+    player.RecordTranscript(options.server.verbose);
+    auto identification = player.GetIdentification();
+    identification.identity = options.identity;
+    identification.version = options.firmwareVersion;
+    player.SetIdentification(identification);
+    player.SetCapacityUnits(0, static_cast<uint16_t>(options.mainMiB * UnitsPerMiB));
+    player.SetSecondStoragePresent(options.secondMiB > 0);
+    if (options.secondMiB > 0) {
+        player.SetCapacityUnits(1, static_cast<uint16_t>(options.secondMiB * UnitsPerMiB));
+    }
+    player.SetFormatPace(options.formatStep, options.formatDelayMs);
+    kvx512sim::FirmwareSettings firmware;
+    firmware.countedErase = options.eraseSteps > 0;
+    firmware.eraseSteps = options.eraseSteps;
+    firmware.eraseDelayMs = options.eraseDelayMs;
+    firmware.restartPauseMs = options.restartPauseMs;
+    firmware.newVersion = options.newFirmwareVersion;
+    player.SetFirmwareSettings(firmware);
+    if (options.detachAfterBytes > 0) {
+        player.DetachAfterDataBytes(options.detachAfterBytes);
+    }
+    auto shared = served.player;
+    served.device = std::make_unique<kvx512sim::server::UsbDevice>([shared] { return shared; },
+                                                                   options.server.verbose ? stdout : nullptr);
+    return served;
+}
+
 void AddOptions(CLI::App& app, Options& options) {
     app.add_option("--listen", options.server.listenAddress, "IPv4 address to listen on")
         ->capture_default_str();
     app.add_option("--port", options.server.port, "TCP port; 0 picks a free one (see --port-file)")
         ->capture_default_str();
     app.add_option("--port-file", options.portFile, "write the port to this file once listening");
-    app.add_option("--bus-id", options.server.busId, "bus ID the device is exported under")
+    app.add_option("--bus-id", options.server.busId, "bus ID the device is exported under (one player only)")
+        ->capture_default_str();
+    app.add_option("--players", options.players,
+                   "serve this many independent players, as bus IDs 1-1 to 1-N, each with its own storage, "
+                   "state and knobs")
+        ->check(CLI::Range(1u, MaxPlayers))
         ->capture_default_str();
     app.add_option("--product-id", options.productId, "USB product ID in hex (0301, 1001 or 0321)")
         ->capture_default_str();
@@ -150,6 +209,12 @@ void AddOptions(CLI::App& app, Options& options) {
         ->capture_default_str();
     app.add_option("--detach-after-bytes", options.detachAfterBytes,
                    "unplug the player once this many data-phase bytes crossed the wire (once); 0: never");
+    app.add_option("--vanish", options.vanishing,
+                   "unplug the player of this bus ID for good, --vanish-after milliseconds after it was first imported")
+        ->type_name("BUSID");
+    app.add_option("--vanish-after", options.vanishAfterMs, "milliseconds for --vanish")
+        ->check(CLI::Range(1u, 3600000u))
+        ->capture_default_str();
     app.add_option("--idle-timeout", options.server.idleTimeoutMs,
                    "milliseconds a connection that has not imported the player may stay silent; 0: forever")
         ->capture_default_str();
@@ -164,12 +229,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "kvx512-sim " QRM284_VERSION);
     Options options;
     AddOptions(app, options);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        // --help and --version end well; every bad option ends with 2, as the other refusals at start.
-        return app.exit(error) == 0 ? 0 : 2;
-    }
+    CLI11_PARSE(app, argc, argv);
 
     uint16_t productId = 0;
     if (!ParseProductId(options.productId, productId)) {
@@ -182,47 +242,41 @@ int main(int argc, char** argv) {
                      kvx512sim::server::BusIdSize - 1);
         return 2;
     }
+    if (options.players > 1 && app.count("--bus-id") > 0) {
+        std::fprintf(stderr, "kvx512-sim: --bus-id names one player; --players gives them 1-1 to 1-N\n");
+        return 2;
+    }
     std::string stateProblem;
     if (!options.stateFile.empty() && !CheckStateFile(options.stateFile, stateProblem)) {
         std::fprintf(stderr, "kvx512-sim: --state-file %s %s\n", options.stateFile.c_str(), stateProblem.c_str());
         return 2;
     }
-    const auto shared = std::make_shared<kvx512sim::Player>(productId);
-    kvx512sim::Player& player = *shared;
-    // The transcript is what --verbose prints; without it nothing is recorded.
-    player.RecordTranscript(options.server.verbose);
-    auto identification = player.GetIdentification();
-    identification.identity = options.identity;
-    identification.version = options.firmwareVersion;
-    player.SetIdentification(identification);
-    player.SetCapacityUnits(0, static_cast<uint16_t>(options.mainMiB * UnitsPerMiB));
-    player.SetSecondStoragePresent(options.secondMiB > 0);
-    if (options.secondMiB > 0) {
-        player.SetCapacityUnits(1, static_cast<uint16_t>(options.secondMiB * UnitsPerMiB));
-    }
-    player.SetFormatPace(options.formatStep, options.formatDelayMs);
-    kvx512sim::FirmwareSettings firmware;
-    firmware.countedErase = options.eraseSteps > 0;
-    firmware.eraseSteps = options.eraseSteps;
-    firmware.eraseDelayMs = options.eraseDelayMs;
-    firmware.restartPauseMs = options.restartPauseMs;
-    firmware.newVersion = options.newFirmwareVersion;
-    player.SetFirmwareSettings(firmware);
-    if (options.detachAfterBytes > 0) {
-        player.DetachAfterDataBytes(options.detachAfterBytes);
-    }
-    if (!options.stateFile.empty() && std::ifstream(options.stateFile).good()) {
-        if (!player.LoadState(options.stateFile)) {
-            std::fprintf(stderr, "kvx512-sim: %s is no storage file of ours\n", options.stateFile.c_str());
+    std::vector<Served> served;
+    for (unsigned index = 0; index < options.players; ++index) {
+        const std::string busId =
+            options.players == 1 ? options.server.busId : "1-" + std::to_string(index + 1);
+        served.push_back(Serve(options, productId, busId, index == 0 ? options.stateFile
+                                                                     : StateFileOf(options.stateFile, busId)));
+        if (!served.back().stateFile.empty() && std::ifstream(served.back().stateFile).good() &&
+            !served.back().player->LoadState(served.back().stateFile)) {
+            std::fprintf(stderr, "kvx512-sim: %s is no storage file of ours\n", served.back().stateFile.c_str());
             return 2;
         }
         std::string conflict;
-        if (!SizesAgree(app, options, player, conflict)) {
+        if (!served.back().stateFile.empty() && std::ifstream(served.back().stateFile).good() &&
+            !SizesAgree(app, options, *served.back().player, conflict)) {
             std::fprintf(stderr, "kvx512-sim: %s, but %s keeps the storages as they were saved: leave the size out "
                                  "or start from another state file\n",
-                         conflict.c_str(), options.stateFile.c_str());
+                         conflict.c_str(), served.back().stateFile.c_str());
             return 2;
         }
+    }
+    if (!options.vanishing.empty() &&
+        std::none_of(served.begin(), served.end(), [&options](const Served& player) {
+            return player.busId == options.vanishing;
+        })) {
+        std::fprintf(stderr, "kvx512-sim: --vanish names no bus ID this server exports\n");
+        return 2;
     }
 
     // Stop signals are held back except while the server waits, so none is lost.
@@ -241,13 +295,16 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    kvx512sim::server::UsbDevice device([shared] { return shared; },
-                                        options.server.verbose ? stdout : nullptr);
-    kvx512sim::server::UsbipServer server(device, options.server);
+    std::vector<kvx512sim::server::ExportedPlayer> exported;
+    for (const Served& player : served) {
+        exported.push_back({player.busId, player.device.get(), player.vanishAfterMs});
+    }
+    kvx512sim::server::UsbipServer server(std::move(exported), options.server);
     bool saveFailed = false;
-    const auto saveState = [&] {
-        if (!options.stateFile.empty() && !player.SaveState(options.stateFile)) {
-            std::fprintf(stderr, "kvx512-sim: cannot write %s\n", options.stateFile.c_str());
+    const auto saveState = [&served, &saveFailed](size_t index) {
+        const Served& player = served[index];
+        if (!player.stateFile.empty() && !player.player->SaveState(player.stateFile)) {
+            std::fprintf(stderr, "kvx512-sim: cannot write %s\n", player.stateFile.c_str());
             saveFailed = true;
         }
     };
@@ -257,8 +314,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kvx512-sim: %s\n", error.c_str());
         return 1;
     }
-    std::printf("kvx512-sim: player %04x:%04x as bus ID %s on %s:%u\n", kvx512sim::VendorId, productId,
-                options.server.busId.c_str(), options.server.listenAddress.c_str(), server.Port());
+    for (const Served& player : served) {
+        std::printf("kvx512-sim: player %04x:%04x as bus ID %s on %s:%u\n", kvx512sim::VendorId, productId,
+                    player.busId.c_str(), options.server.listenAddress.c_str(), server.Port());
+    }
     std::fflush(stdout);
     if (!options.portFile.empty()) {
         // Written whole under another name first, so a reader never sees half a number.
@@ -270,7 +329,9 @@ int main(int argc, char** argv) {
         }
     }
     server.Run(stopRequested, waitMask);
-    saveState();
+    for (size_t index = 0; index < served.size(); ++index) {
+        saveState(index);
+    }
     std::printf("kvx512-sim: stopped\n");
     // A state that was not kept is a failure, even if a later save succeeded.
     return saveFailed ? 1 : 0;

@@ -16,7 +16,8 @@ namespace kvx512sim::server {
 
 namespace {
 
-constexpr size_t MaxConnections = 16;
+// Connections beyond one imported per player (device lists, imports under way).
+constexpr size_t SpareConnections = 16;
 constexpr uint32_t MaxUrbLength = 16u << 20;   // far above any transfer the player takes
 // A host queues requests (64 blocks of a 32 KiB read at once, say); this
 // only bounds a host that never stops.
@@ -29,7 +30,13 @@ constexpr uint32_t ImportFailed = 1;
 } // namespace
 
 UsbipServer::UsbipServer(UsbDevice& device, ServerOptions options)
-    : device_(device), options_(std::move(options)) {}
+    : UsbipServer(std::vector<ExportedPlayer>{{options.busId, &device, 0}}, options) {}
+
+UsbipServer::UsbipServer(std::vector<ExportedPlayer> players, ServerOptions options) : options_(std::move(options)) {
+    for (auto& player : players) {
+        served_.push_back({std::move(player), {}, false, std::nullopt, false});
+    }
+}
 
 UsbipServer::~UsbipServer() {
     for (auto& connection : connections_) {
@@ -86,7 +93,7 @@ std::optional<std::chrono::steady_clock::time_point> UsbipServer::NextWake() {
         if (connection->closing || connection->pending.empty()) {
             continue;
         }
-        if (const auto due = device_.BulkInDueAt(connection->pending.front().endpoint)) {
+        if (const auto due = DeviceOf(*connection).BulkInDueAt(connection->pending.front().endpoint)) {
             wake = wake ? std::min(*wake, *due) : *due;
         }
     }
@@ -98,9 +105,16 @@ std::optional<std::chrono::steady_clock::time_point> UsbipServer::NextWake() {
             }
         }
     }
-    if (seenDetached_ && options_.reattachMs > 0) {
+    const bool anyDetached =
+        std::any_of(served_.begin(), served_.end(), [](const Served& served) { return served.seenDetached; });
+    if (anyDetached && options_.reattachMs > 0) {
         const auto replug = std::chrono::steady_clock::now() + ReplugPoll;
         wake = wake ? std::min(*wake, replug) : replug;
+    }
+    for (const Served& served : served_) {
+        if (served.vanishAt && !served.vanished) {
+            wake = wake ? std::min(*wake, *served.vanishAt) : *served.vanishAt;
+        }
     }
     return wake;
 }
@@ -142,6 +156,7 @@ void UsbipServer::Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t
             }
             Flush(*connection);
         }
+        VanishWhenDue();
         ReattachWhenDue();
         CloseIdle();
         for (auto& connection : connections_) {
@@ -153,29 +168,33 @@ void UsbipServer::Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t
     }
 }
 
-void UsbipServer::NoteDetached() {
+void UsbipServer::NoteDetached(size_t player) {
     // Unplugged: the imported connection ends, as when a real device goes away.
     for (auto& connection : connections_) {
-        if (connection->imported) {
+        if (connection->imported && connection->player == player) {
             connection->closing = true;
         }
     }
-    if (!seenDetached_) {
-        seenDetached_ = true;
-        detachedAt_ = std::chrono::steady_clock::now();
-        Log("player detached\n");
+    Served& served = served_[player];
+    if (!served.seenDetached) {
+        served.seenDetached = true;
+        served.detachedAt = std::chrono::steady_clock::now();
+        Log("player %s detached\n", served.player.busId.c_str());
     }
 }
 
 void UsbipServer::ReattachWhenDue() {
-    // Only here is the player looked at without a request from a client.
-    if (!seenDetached_ || options_.reattachMs == 0 ||
-        std::chrono::steady_clock::now() - detachedAt_ < std::chrono::milliseconds(options_.reattachMs)) {
-        return;
+    // Only here is a player looked at without a request from a client.
+    const auto now = std::chrono::steady_clock::now();
+    for (Served& served : served_) {
+        if (!served.seenDetached || options_.reattachMs == 0 || served.vanished ||
+            now - served.detachedAt < std::chrono::milliseconds(options_.reattachMs)) {
+            continue;
+        }
+        served.player.device->GetPlayer()->Attach();
+        served.seenDetached = false;
+        Log("player %s attached again\n", served.player.busId.c_str());
     }
-    device_.GetPlayer()->Attach();
-    seenDetached_ = false;
-    Log("player attached again\n");
 }
 
 void UsbipServer::Accept() {
@@ -183,7 +202,7 @@ void UsbipServer::Accept() {
     if (fd < 0) {
         return;
     }
-    if (connections_.size() >= MaxConnections && !MakeRoom()) {
+    if (connections_.size() >= served_.size() + SpareConnections - 1 && !MakeRoom()) {
         ::close(fd);
         return;
     }
@@ -272,17 +291,38 @@ bool UsbipServer::Process(Connection& connection) {
     return ok;
 }
 
-bool UsbipServer::DeviceImported() const {
-    return std::any_of(connections_.begin(), connections_.end(),
-                       [](const auto& connection) { return connection->imported && !connection->closing; });
+void UsbipServer::VanishWhenDue() {
+    const auto now = std::chrono::steady_clock::now();
+    for (size_t player = 0; player < served_.size(); ++player) {
+        Served& served = served_[player];
+        if (served.vanishAt && !served.vanished && now >= *served.vanishAt) {
+            served.player.device->GetPlayer()->Detach();
+            served.vanished = true;
+            Log("player %s vanishes\n", served.player.busId.c_str());
+            NoteDetached(player);
+        }
+    }
 }
 
-ExportedDevice UsbipServer::Exported() const {
+bool UsbipServer::Present(size_t player) const {
+    return !served_[player].vanished && served_[player].player.device->GetPlayer()->Attached();
+}
+
+bool UsbipServer::Imported(size_t player) const {
+    return std::any_of(connections_.begin(), connections_.end(), [player](const auto& connection) {
+        return connection->imported && !connection->closing && connection->player == player;
+    });
+}
+
+ExportedDevice UsbipServer::Exported(size_t player) const {
+    const ExportedPlayer& exported = served_[player].player;
     ExportedDevice device;
-    device.busId = options_.busId;
-    device.path = "/sys/devices/platform/kvx512-sim/usb1/" + options_.busId;
+    device.busId = exported.busId;
+    device.path = "/sys/devices/platform/kvx512-sim/usb1/" + exported.busId;
+    // Device numbers as a hub hands them out, so that each player's devid differs.
+    device.deviceNumber = static_cast<uint32_t>(2 + player);
     device.vendorId = VendorId;
-    device.productId = device_.GetPlayer()->ProductId();
+    device.productId = exported.device->GetPlayer()->ProductId();
     device.bcdDevice = 0x0100;
     device.deviceClass = 0xFF;
     device.interfaces.push_back({0xFF, 0x00, 0x00});
@@ -299,19 +339,20 @@ bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
     const uint16_t code = Load16(&input[2]);
     if (code == OpReqDevlist) {
         used = OpHeaderSize;
-        const bool listed = device_.GetPlayer()->Attached();
-        if (!listed) {
-            NoteDetached();
-        } else {
-            seenDetached_ = false;   // back, whoever attached it
-        }
         auto reply = OpHeader(OpRepDevlist, 0);
         reply.resize(reply.size() + 4, 0);
-        Store32(&reply[OpHeaderSize], listed ? 1 : 0);
-        if (listed) {
-            const auto record = DeviceRecord(Exported(), true);
+        uint32_t listed = 0;
+        for (size_t player = 0; player < served_.size(); ++player) {
+            if (!Present(player)) {
+                NoteDetached(player);
+                continue;
+            }
+            served_[player].seenDetached = false;   // back, whoever attached it
+            const auto record = DeviceRecord(Exported(player), true);
             reply.insert(reply.end(), record.begin(), record.end());
+            ++listed;
         }
+        Store32(&reply[OpHeaderSize], listed);
         Log("connection %d: device list\n", connection.fd);
         Send(connection, reply);
         connection.closing = true;
@@ -324,8 +365,11 @@ bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
         used = OpHeaderSize + BusIdSize;
         const char* requested = reinterpret_cast<const char*>(&input[OpHeaderSize]);
         const std::string busId(requested, strnlen(requested, BusIdSize));
-        const bool available = version == UsbipVersion && busId == options_.busId &&
-                               device_.GetPlayer()->Attached() && !DeviceImported();
+        const auto found = std::find_if(served_.begin(), served_.end(),
+                                        [&busId](const Served& served) { return served.player.busId == busId; });
+        const auto player = static_cast<size_t>(found - served_.begin());
+        const bool available = version == UsbipVersion && found != served_.end() &&
+                               Present(player) && !Imported(player);
         Log("connection %d: import %s %s\n", connection.fd, busId.c_str(), available ? "granted" : "refused");
         if (!available) {
             Send(connection, OpHeader(OpRepImport, ImportFailed));
@@ -333,10 +377,15 @@ bool UsbipServer::ProcessOperation(Connection& connection, size_t& used) {
             return true;
         }
         auto reply = OpHeader(OpRepImport, 0);
-        const auto record = DeviceRecord(Exported(), false);
+        const auto record = DeviceRecord(Exported(player), false);
         reply.insert(reply.end(), record.begin(), record.end());
         Send(connection, reply);
         connection.imported = true;
+        connection.player = player;
+        if (found->player.vanishAfterMs > 0 && !found->vanishAt) {
+            found->vanishAt =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(found->player.vanishAfterMs);
+        }
         return true;
     }
     return false;
@@ -388,16 +437,17 @@ bool UsbipServer::ProcessUrb(Connection& connection, size_t& used) {
             Send(connection, RetSubmitRecord(command.seqnum, UrbOk, answer, actual));
             return true;
         }
-        const UrbResult result = device_.Control(command.setup, outData, outLength, out ? 0 : command.bufferLength);
+        const UrbResult result =
+            DeviceOf(connection).Control(command.setup, outData, outLength, out ? 0 : command.bufferLength);
         if (result.status == UrbNoDevice) {
-            NoteDetached();
+            NoteDetached(connection.player);
         }
         Send(connection, RetSubmitRecord(command.seqnum, result.status, result.inData,
                                          out && result.status == UrbOk ? command.bufferLength : result.actual));
     } else if (out) {
-        const UrbResult result = device_.BulkOut(endpoint, outData, outLength);
+        const UrbResult result = DeviceOf(connection).BulkOut(endpoint, outData, outLength);
         if (result.status == UrbNoDevice) {
-            NoteDetached();
+            NoteDetached(connection.player);
         }
         Send(connection, RetSubmitRecord(command.seqnum, result.status, {}, result.actual));
     } else {
@@ -415,13 +465,14 @@ void UsbipServer::ServePending(Connection& connection) {
     // asked only once the first is due, and answers straight into the output.
     while (!connection.pending.empty() && !connection.closing) {
         const PendingIn in = connection.pending.front();
-        const auto due = device_.BulkInDueAt(in.endpoint);
+        UsbDevice& device = DeviceOf(connection);
+        const auto due = device.BulkInDueAt(in.endpoint);
         if (!due || *due > std::chrono::steady_clock::now()) {
             return;
         }
         const size_t start = connection.outFilled;
         uint8_t* reply = GrowOutput(connection, UrbHeaderSize + in.length);
-        const auto result = device_.BulkIn(in.endpoint, reply + UrbHeaderSize, in.length);
+        const auto result = device.BulkIn(in.endpoint, reply + UrbHeaderSize, in.length);
         if (!result) {
             connection.outFilled = start;
             return;
@@ -430,7 +481,7 @@ void UsbipServer::ServePending(Connection& connection) {
         if (result->status == UrbNoDevice) {
             // Unplugged: the connection ends without this answer, as others do.
             connection.outFilled = start;
-            NoteDetached();
+            NoteDetached(connection.player);
             return;
         }
         FillRetSubmitHeader(reply, in.seqnum, result->status, result->actual);
@@ -481,10 +532,10 @@ void UsbipServer::Close(Connection& connection) {
     connection.fd = -1;
     connection.pending.clear();
     if (connection.imported) {
-        device_.EndSession();
+        DeviceOf(connection).EndSession();
     }
     if (connection.imported && onSessionEnd_) {
-        onSessionEnd_();
+        onSessionEnd_(connection.player);
     }
     connection.imported = false;
 }

@@ -1,5 +1,6 @@
-// Serves one simulated player over USB/IP: device list and import on any
-// connection, then the imported connection's URBs, one client at a time.
+// Serves simulated players over USB/IP: device list and import on any
+// connection, then the imported connection's URBs; each player is imported
+// by one client at a time, and each comes and goes on its own.
 #pragma once
 
 #include "sim/server/usb_device.h"
@@ -20,7 +21,7 @@ namespace kvx512sim::server {
 struct ServerOptions {
     std::string listenAddress = "127.0.0.1";
     uint16_t port = 3240;           // 0: any free port
-    std::string busId = "1-1";
+    std::string busId = "1-1";     // the one player's, when the server is given one
     bool verbose = false;           // connections and transcript on stdout
     // A detached player (unplugged by a fault or a firmware download) comes
     // back after this long; 0 leaves it detached.
@@ -30,9 +31,20 @@ struct ServerOptions {
     uint32_t idleTimeoutMs = 10000;
 };
 
+// One player the server exports, under its bus ID; the device is the caller's.
+struct ExportedPlayer {
+    std::string busId;
+    UsbDevice* device = nullptr;
+    // Unplugged for good this long after it was first imported; 0: never.
+    uint32_t vanishAfterMs = 0;
+};
+
 class UsbipServer {
 public:
+    // One player, under the options' bus ID.
     UsbipServer(UsbDevice& device, ServerOptions options);
+    // Several, in the order the device list gives them; their bus IDs differ.
+    UsbipServer(std::vector<ExportedPlayer> players, ServerOptions options);
     ~UsbipServer();
     UsbipServer(const UsbipServer&) = delete;
     UsbipServer& operator=(const UsbipServer&) = delete;
@@ -44,8 +56,9 @@ public:
     // Serves until stopFlag turns non-zero. Signals are taken only while
     // waiting, under waitMask (the mask the caller blocked them outside of).
     void Run(const volatile std::sig_atomic_t& stopFlag, const sigset_t& waitMask);
-    // Called whenever an imported connection ends (to save the storage, say).
-    void OnSessionEnd(std::function<void()> callback) { onSessionEnd_ = std::move(callback); }
+    // Called whenever an imported connection ends (to save the storage, say),
+    // with the index of the player it had imported.
+    void OnSessionEnd(std::function<void(size_t)> callback) { onSessionEnd_ = std::move(callback); }
 
 private:
     struct PendingIn {
@@ -53,9 +66,17 @@ private:
         uint32_t endpoint = 0;
         uint32_t length = 0;
     };
+    struct Served {
+        ExportedPlayer player;
+        std::chrono::steady_clock::time_point detachedAt{};
+        bool seenDetached = false;
+        std::optional<std::chrono::steady_clock::time_point> vanishAt;
+        bool vanished = false;
+    };
     struct Connection {
         int fd = -1;
         bool imported = false;
+        size_t player = 0;          // the index of the imported one
         bool closing = false;
         // Received bytes: [consumed, filled) not yet handled. The buffer keeps
         // its size, so receiving allocates nothing once it has grown.
@@ -90,22 +111,24 @@ private:
     // When the server must look again without a request: the first pending
     // request due, or a detached player's return. Null: wait for the sockets.
     std::optional<std::chrono::steady_clock::time_point> NextWake();
-    // The player was found detached: the imported connection ends, and the
+    // The player was found detached: its imported connection ends, and the
     // player comes back after the option's time (if any).
-    void NoteDetached();
+    void NoteDetached(size_t player);
     void ReattachWhenDue();
-    bool DeviceImported() const;
-    ExportedDevice Exported() const;
+    void VanishWhenDue();
+    // Attached, and not gone for good.
+    bool Present(size_t player) const;
+    bool Imported(size_t player) const;
+    ExportedDevice Exported(size_t player) const;
+    UsbDevice& DeviceOf(const Connection& connection) { return *served_[connection.player].player.device; }
     void Log(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-    UsbDevice& device_;
+    std::vector<Served> served_;
     ServerOptions options_;
     int listenFd_ = -1;
     uint16_t boundPort_ = 0;
     std::vector<std::unique_ptr<Connection>> connections_;
-    std::function<void()> onSessionEnd_;
-    std::chrono::steady_clock::time_point detachedAt_{};
-    bool seenDetached_ = false;
+    std::function<void(size_t)> onSessionEnd_;
 };
 
 } // namespace kvx512sim::server

@@ -3,15 +3,22 @@
 // only the chosen player without knowing of it.
 #include "platform/usb/usb_driver.h"
 #include "portio.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/firmware_text.h"
 #include "tools/qrm284/json_output.h"
 
+#include "usblink/link_settings.h"
+
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,6 +68,96 @@ std::vector<ListedPlayer> FindPlayers() {
     return players;
 }
 
+// A player by its IDs, as portio scans for them; not opened.
+bool IsPlayer(const platform::usb::DeviceLocation& location) {
+    const auto& ids = usblink::PortioProductIds;
+    return location.vendorId == usblink::PlayerVendorId &&
+           std::find(std::begin(ids), std::end(ids), location.productId) != std::end(ids);
+}
+
+std::string ProductIdText(uint16_t productId) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", productId);
+    return text;
+}
+
+// Its JSON line: mode and firmware null where it does not identify.
+nlohmann::json PlayerObject(const char* event, const ListedPlayer& player) {
+    nlohmann::json object{{"event", event},
+                          {"device", player.location},
+                          {"productId", ProductIdText(player.productId)},
+                          {"mode", nullptr},
+                          {"firmware", nullptr}};
+    if (player.identified) {
+        object["mode"] = player.mode;
+        object["firmware"] = player.firmware;
+    }
+    return object;
+}
+
+volatile std::sig_atomic_t watchEnded = 0;
+void OnWatchEnd(int) { watchEnded = 1; }
+
+constexpr auto WatchPoll = std::chrono::milliseconds(250);
+
+// A line per player that arrives or leaves, until SIGINT or SIGTERM. An
+// arriving player is opened once to read its mode; then let go of, so that
+// the program meant for it can have it.
+int WatchDevices(bool json) {
+    struct sigaction action {};
+    action.sa_handler = OnWatchEnd;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previousInt {};
+    struct sigaction previousTerm {};
+    sigaction(SIGINT, &action, &previousInt);
+    sigaction(SIGTERM, &action, &previousTerm);
+    watchEnded = 0;
+    const std::string chosen = platform::usb::ChosenDevice();
+    std::map<std::string, ListedPlayer> known;
+    const auto show = [json](const char* event, const ListedPlayer& player) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%-7s  %s  %s  %s", event, player.location.c_str(),
+                      ProductIdText(player.productId).c_str(),
+                      player.identified ? (player.mode + "  " + player.firmware).c_str() : "-");
+        Emit(json, PlayerObject(event, player), line);
+        std::fflush(stdout);
+    };
+    while (watchEnded == 0) {
+        std::map<std::string, platform::usb::DeviceLocation> present;
+        for (const auto& location : platform::usb::ListLocations()) {
+            if (IsPlayer(location) && (chosen.empty() || location.id == chosen)) {
+                present.emplace(location.id, location);
+            }
+        }
+        for (auto it = known.begin(); it != known.end();) {
+            const auto now = present.find(it->first);
+            if (now == present.end() || now->second.productId != it->second.productId) {
+                show("left", it->second);
+                it = known.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (const auto& [id, location] : present) {
+            if (known.count(id) == 0) {
+                ListedPlayer player{id, location.productId, false, {}, {}};
+                if (auto identified = Identify(location)) {
+                    player = *identified;
+                }
+                // Not held: " " is no location, so the backend lets go of what it imported.
+                platform::usb::ChooseDevice(" ");
+                platform::usb::ChooseDevice(chosen);
+                show("arrived", player);
+                known.emplace(id, player);
+            }
+        }
+        std::this_thread::sleep_for(WatchPoll);
+    }
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+    return 0;
+}
+
 int RunDevices(bool json) {
     const auto players = FindPlayers();
     if (players.empty()) {
@@ -74,19 +171,12 @@ int RunDevices(bool json) {
         std::printf("%-*s  Product  Mode  Firmware\n", static_cast<int>(width), "Device");
     }
     for (const auto& player : players) {
-        char productId[8];
-        std::snprintf(productId, sizeof productId, "%04X", player.productId);
-        nlohmann::json object{{"event", "device"}, {"device", player.location}, {"productId", productId},
-                              {"mode", nullptr}, {"firmware", nullptr}};
-        if (player.identified) {
-            object["mode"] = player.mode;
-            object["firmware"] = player.firmware;
-        }
+        const std::string productId = ProductIdText(player.productId);
         char line[160];
         std::snprintf(line, sizeof line, "%-*s  %-7s  %-4s  %s", static_cast<int>(width), player.location.c_str(),
-                      productId, player.identified ? player.mode.c_str() : "-",
+                      productId.c_str(), player.identified ? player.mode.c_str() : "-",
                       player.identified ? player.firmware.c_str() : "(does not identify)");
-        Emit(json, object, line);
+        Emit(json, PlayerObject("device", player), line);
     }
     return 0;
 }
@@ -107,6 +197,16 @@ void ChoosePlayer(const std::string& location) {
 }
 
 } // namespace
+
+std::vector<std::string> PlayerLocations() {
+    std::vector<std::string> locations;
+    for (const auto& location : platform::usb::ListLocations()) {
+        if (IsPlayer(location)) {
+            locations.push_back(location.id);
+        }
+    }
+    return locations;
+}
 
 void AddDeviceOption(CLI::App& app) {
     auto location = std::make_shared<std::string>();
@@ -129,9 +229,12 @@ void AddDevicesCommand(CLI::App& app, int& exitStatus) {
     CLI::App* devices =
         app.add_subcommand("devices", "List the connected players: location, product ID, mode and firmware version.");
     auto json = std::make_shared<bool>(false);
+    auto watch = std::make_shared<bool>(false);
     devices->add_flag("--json", *json, "One JSON object per line");
-    devices->callback([&exitStatus, json] {
-        exitStatus = RunDevices(*json);
+    devices->add_flag("--watch", *watch,
+                      "Keep watching: a line whenever a player arrives (those connected first) or leaves, until Ctrl-C");
+    devices->callback([&exitStatus, json, watch] {
+        exitStatus = *watch ? WatchDevices(*json) : RunDevices(*json);
         EmitResult(*json, "devices", exitStatus);
     });
 }

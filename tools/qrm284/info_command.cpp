@@ -1,6 +1,8 @@
 // qrm284 info: is the player there, which firmware does it run, which model is it.
 #include "platform/usb/transport_error.h"
 #include "portio.h"
+#include "tools/qrm284/bench_commands.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/firmware_text.h"
 #include "tools/qrm284/json_output.h"
@@ -48,8 +50,10 @@ void AddInfoCommand(CLI::App& app, int& exitStatus) {
     CLI::App* info = app.add_subcommand("info", "Report the player's presence, firmware version and model.");
     auto json = std::make_shared<bool>(false);
     info->add_flag("--json", *json, "One JSON object per line");
-    info->callback([json, &exitStatus] {
-        exitStatus = RunInfo(*json);
+    auto all = std::make_shared<std::pair<bool, unsigned>>(false, 0);
+    AddAllOption(info, all->first, all->second, "a row each");
+    info->callback([json, all, &exitStatus] {
+        exitStatus = all->first ? RunInfoOnEveryPlayer(*json, all->second) : RunInfo(*json);
         EmitResult(*json, "info", exitStatus);
     });
 }

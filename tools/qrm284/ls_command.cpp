@@ -1,4 +1,6 @@
 // qrm284 ls: the files and folders of a storage, as a person wants to read them.
+#include "tools/qrm284/bench_commands.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/json_output.h"
 #include "tools/qrm284/player_session.h"
@@ -17,6 +19,8 @@ struct LsOptions {
     int storage = 0;
     std::string path = "/";
     bool json = false;
+    bool all = false;
+    unsigned jobs = 0;
 };
 
 std::string Megabytes(uint32_t bytes) {
@@ -87,8 +91,9 @@ void AddLsCommand(CLI::App& app, int& exitStatus) {
         ->check(CLI::Range(0, 1));
     ls->add_option("path", options->path, "Folder to list, from the top of the storage (default /)");
     ls->add_flag("--json", options->json, "One JSON object per line");
+    AddAllOption(ls, options->all, options->jobs, "a column each");
     ls->callback([options, &exitStatus] {
-        exitStatus = RunLs(*options);
+        exitStatus = options->all ? RunLsOnEveryPlayer(options->json, options->jobs) : RunLs(*options);
         EmitResult(options->json, "ls", exitStatus);
     });
 }

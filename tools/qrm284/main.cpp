@@ -1,4 +1,5 @@
 // qrm284: the QRM-284 player from a terminal or a script.
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/shell_completion.h"
 
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
                  "The player is reached as KVX512_USB says: libusb (default), sim, or usbip://HOST[:PORT][/BUSID]."};
     app.set_version_flag("--version", "qrm284 " QRM284_VERSION);
     app.require_subcommand(1);
+    qrm284::KeepCommandLine(argc, argv);
     int exitStatus = 0;
     qrm284::AddDeviceOption(app);
     qrm284::AddDevicesCommand(app, exitStatus);

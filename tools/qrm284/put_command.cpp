@@ -1,4 +1,6 @@
 // qrm284 put: uploads files through the device API and shows their 8.3 names.
+#include "tools/qrm284/bench_commands.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/json_output.h"
@@ -29,6 +31,8 @@ struct PutOptions {
     bool verify = false;
     bool replace = false;
     bool json = false;
+    bool all = false;
+    unsigned jobs = 0;
 };
 
 // Blocks the API takes: whole multiples of 32 KiB. Larger blocks cost memory
@@ -276,8 +280,9 @@ void AddPutCommand(CLI::App& app, int& exitStatus) {
                   "Delete a file of the same name first, once the new one is known to fit (the player has no "
                   "rename: should the upload then fail, the player's old copy is gone)");
     put->add_flag("--json", options->json, "One JSON object per line");
+    AddAllOption(put, options->all, options->jobs, "the same files on each, with the 8.3 name each got");
     put->callback([options, &exitStatus] {
-        exitStatus = RunPut(*options);
+        exitStatus = options->all ? RunPutOnEveryPlayer(options->json, options->jobs) : RunPut(*options);
         EmitResult(options->json, "put", exitStatus);
     });
 }

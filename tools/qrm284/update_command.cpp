@@ -2,6 +2,8 @@
 // in the same order as the wizard's pages, driving the engine directly and
 // deciding by the engine's outcomes. Texts are the wizard's, except that a
 // terminal has no buttons to press (update_texts.h).
+#include "tools/qrm284/bench_commands.h"
+#include "tools/qrm284/bench_supervisor.h"
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/json_output.h"
 #include "tools/qrm284/language_id.h"
@@ -46,6 +48,8 @@ struct UpdateOptions {
     bool json = false;
     std::string language;       // a language ID such as 0x0411; empty: the locale's
     unsigned waitSeconds = 0;   // how long to wait for the player; 0: no limit
+    bool all = false;
+    unsigned jobs = 0;
 };
 
 // Shows the text as the page would and fails with it.
@@ -282,8 +286,10 @@ void AddUpdateCommand(CLI::App& app, int& exitStatus) {
     update->add_option("--language", options->language,
                        "Language of the texts: en, ko, ja, zh-TW, zh-CN, or a language ID (0x0409 English, 0x0412 "
                        "Korean, 0x0411 Japanese, 0x0404 and 0x0804 Chinese); default: the locale's");
+    AddAllOption(update, options->all, options->jobs, "one status line each, then a table of outcomes");
     update->callback([options, &exitStatus] {
-        exitStatus = RunUpdate(*options);
+        exitStatus = options->all ? RunUpdateOnEveryPlayer(options->json, options->dryRun, options->jobs)
+                                  : RunUpdate(*options);
         EmitResult(options->json, "update", exitStatus);
     });
 }

@@ -41,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
         // The import request holds 31 characters and a zero.
         RefusedCase{"BusIdOfThirtyTwo", {"--bus-id", std::string(32, '7')}, "kvx512-sim: --bus-id"},
         RefusedCase{"UnknownOption", {"--no-such-option"}, "--no-such-option"},
-        RefusedCase{"SizeOutOfRange", {"--main-size", "0"}, "--main-size"}),
+        RefusedCase{"SizeOutOfRange", {"--main-size", "0"}, "--main-size"},
+        // Several players are 1-1 to 1-N; one bus ID cannot name them.
+        RefusedCase{"BusIdWithPlayers", {"--players", "2", "--bus-id", "2-1"}, "kvx512-sim: --bus-id"},
+        RefusedCase{"VanishOfNoPlayer", {"--players", "2", "--vanish", "1-3"}, "kvx512-sim: --vanish"}),
     testsupport::CaseName());
 
 // A state file kept by one server, for the next.
