@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     qrm284::AddFolderCommands(app, exitStatus);
     qrm284::AddFormatCommand(app, exitStatus);
     qrm284::AddFontCommand(app, exitStatus);
+    qrm284::AddMountCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::RuntimeError& error) {
