@@ -533,8 +533,13 @@ void MountFilesystem::Flush(fuse_req_t request, fuse_file_info* file) {
     int error = 0;
     if (handle.writing && (handle.copy->Dirty() || handle.writeError != 0) && Resolve(handle.inode, path) == 0) {
         if (handle.writeError != 0 || CallerWasKilled(request)) {
-            std::fprintf(stderr, "qrm284 mount: \"%s\" was not closed by the program writing it; it was not stored.\n",
-                         Printable(path).c_str());
+            if (handle.writeError != 0) {
+                std::fprintf(stderr, "qrm284 mount: Writing \"%s\" failed (%s); it was not stored.\n",
+                             Printable(path).c_str(), std::strerror(handle.writeError));
+            } else {
+                std::fprintf(stderr, "qrm284 mount: The program writing \"%s\" was killed; it was not stored.\n",
+                             Printable(path).c_str());
+            }
             Discard(handle.inode, path, handle.copy);
             error = handle.writeError;
         } else {

@@ -57,12 +57,13 @@ uint64_t ReadSize(const std::string& extension, uint64_t listedSize) {
 
 int PlayerOperations::Open() {
     const int status = session_.Open(storage_);
-    current_ = status == 0 ? "/" : "";
+    opened_ = status == 0;
+    current_ = opened_ ? "/" : "";
     return status;
 }
 
 bool PlayerOperations::Present() {
-    return current_.empty() || session_.Api().PlrIsDocked() == 1;
+    return !opened_ || session_.Api().PlrIsDocked() == 1;
 }
 
 int PlayerOperations::Failure() {

@@ -49,6 +49,7 @@ private:
     int storage_;
     DeviceSession session_;
     DeviceThread* thread_ = nullptr;
+    bool opened_ = false;
     std::string current_;   // the folder the device API's listing holds; empty when unknown
 };
 
