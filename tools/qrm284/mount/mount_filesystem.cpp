@@ -848,6 +848,9 @@ const fuse_lowlevel_ops& MountFilesystem::Operations() {
             connection->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
             connection->want |= FUSE_CAP_ATOMIC_O_TRUNC;
             connection->want &= ~FUSE_CAP_WRITEBACK_CACHE;
+            // Fewer, larger writes while a copy is staged.
+            connection->max_write = 1u << 20;
+            connection->max_readahead = std::max(connection->max_readahead, 1u << 20);
         };
         ops.lookup = [](fuse_req_t r, fuse_ino_t p, const char* n) { Guarded(r, [&](auto& fs) { fs.Lookup(r, p, n); }); };
         ops.getattr = [](fuse_req_t r, fuse_ino_t i, fuse_file_info*) { Guarded(r, [&](auto& fs) { fs.GetAttr(r, i); }); };
