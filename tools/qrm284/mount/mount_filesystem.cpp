@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -181,7 +182,8 @@ fuse_entry_param MountFilesystem::EntryParam(const std::string& path, const Moun
     fuse_entry_param param{};
     param.attr = Attributes(path, entry);
     param.ino = param.attr.st_ino;
-    const double seconds = std::chrono::duration<double>(period_).count();
+    // A file being written may yet fail to reach the player: the kernel asks again each time.
+    const double seconds = entry.staged ? 0 : std::chrono::duration<double>(period_).count();
     param.attr_timeout = seconds;
     param.entry_timeout = seconds;
     return param;
@@ -211,8 +213,8 @@ void MountFilesystem::GetAttr(fuse_req_t request, fuse_ino_t inode) {
         fuse_reply_err(request, error);
         return;
     }
-    const struct stat attributes = Attributes(path, entry);
-    fuse_reply_attr(request, &attributes, std::chrono::duration<double>(period_).count());
+    const fuse_entry_param param = EntryParam(path, entry);
+    fuse_reply_attr(request, &param.attr, param.attr_timeout);
 }
 
 void MountFilesystem::SetAttr(fuse_req_t request, fuse_ino_t inode, const struct stat& attributes, int toSet,
@@ -355,14 +357,19 @@ std::shared_ptr<StagedFile> MountFilesystem::WholeCopy(uint64_t inode, const std
 }
 
 int MountFilesystem::Room(const std::string& path, uint64_t end) {
-    MountEntry existing;
-    const bool replaces = Entry(path, existing) == 0 && !existing.staged;
     struct statvfs local {};
     if (statvfs(cacheFolder_.c_str(), &local) == 0 && end > static_cast<uint64_t>(local.f_bavail) * local.f_frsize) {
         return ENOSPC;
     }
+    std::string folder;
+    std::string name;
+    SplitParent(path, folder, name);
+    // From the listing as last fetched: a write does not wait for the player.
     std::lock_guard lock(mutex_);
-    return end > cache_.FreeBytes() + (replaces ? existing.apiSize : 0) ? ENOSPC : 0;
+    const std::optional<FolderListing> listing = cache_.Get(folder, false);
+    const MountEntry* existing = listing ? ListingCache::Find(*listing, name) : nullptr;
+    const uint64_t replaced = existing != nullptr && !existing->staged ? existing->apiSize : 0;
+    return end > cache_.FreeBytes() + replaced ? ENOSPC : 0;
 }
 
 void MountFilesystem::Open(fuse_req_t request, fuse_ino_t inode, fuse_file_info* file) {

@@ -346,6 +346,10 @@ TEST_F(MountTest, KilledCopyStoresNothing) {
     std::string output;
     ASSERT_EQ(Shell("ls -A mnt", &output), 0);
     EXPECT_EQ(output, "");
+    // The name is free again at once.
+    WriteFile(root_ / "local/song.mp3", part);
+    ASSERT_EQ(Shell("cp local/song.mp3 mnt/song.mp3", &output), 0) << output;
+    EXPECT_EQ(StoredNames("/"), std::vector<std::string>{"song.mp3"});
     EXPECT_EQ(Unmount(), 0);
 }
 
