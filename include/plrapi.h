@@ -151,12 +151,12 @@ public:
      * 9 when the player refuses (the cache is then unchanged). */
     long PlrDeleteByindex(int storage, int position);
 
-    /* Moves the file at cached position `from` to cached position `to`
-     * (files and folders counted; folders expected before files) by swapping
-     * neighbours on the player. The cached listing is left as it was: call
-     * PlrGetStorageInfo to see the new order. Code 13 when a position lies
-     * outside the cached listing; 0 without a code when `from` is a folder's
-     * position. The swaps' own results are not reported. */
+    /* Moves the file at cached position `from` to cached position `to` by
+     * swapping neighbours; a row's place among the files is the number of
+     * file rows before it (folders, attribute exactly 0x10, may stand
+     * anywhere), a `to` past the last file the last file's. The cache stays
+     * as it was (PlrGetStorageInfo shows the new order). Code 13 when a row
+     * is outside the cache; 0 without a code when `from` is a folder. */
     long PlrSortByIndex(int from, int to);
 
     /* Creates folder `name` (its last path component is used) in the

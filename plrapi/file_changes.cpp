@@ -37,13 +37,14 @@ long CDeviceAPI::PlrSortByIndex(int from, int to) {
     if (!plrapi::IsCachedRow(*state, from) || !plrapi::IsCachedRow(*state, to)) {
         return plrapi::Fail(LastError::PositionOutOfRange);
     }
-    // Folders come first in the listing; files are counted after them.
-    const int folders = plrapi::PlainFolderRows(*state);
-    int file = from - folders;
-    if (file < 0) {
+    // A folder made after the files is listed after them, so each row's file
+    // position is counted, not derived from the number of folders.
+    if (plrapi::IsPlainFolderRow(*state, from)) {
         return 0;
     }
-    const int target = std::max(to - folders, 0);
+    int file = plrapi::FileRowsBefore(*state, from);
+    const int files = plrapi::FileRowsBefore(*state, state->entryCount);
+    const int target = std::min(plrapi::FileRowsBefore(*state, to), files - 1);
     // One place at a time; the player's answers are not looked at.
     while (file > target) {
         dll_fn_Replace_file(file, file - 1, state->storageIndex);

@@ -1,5 +1,7 @@
 #include "plrapi/file_positions.h"
 
+#include <algorithm>
+
 namespace plrapi {
 
 namespace {
@@ -29,12 +31,16 @@ std::optional<int> RowOfFile(const DeviceState& state, int position) {
     return std::nullopt;
 }
 
-int PlainFolderRows(const DeviceState& state) {
-    int folders = 0;
-    for (int row = 0; row < CachedRows(state); ++row) {
-        folders += state.table[static_cast<size_t>(row)].attribute == FolderAttribute ? 1 : 0;
+bool IsPlainFolderRow(const DeviceState& state, int row) {
+    return IsCachedRow(state, row) && state.table[static_cast<size_t>(row)].attribute == FolderAttribute;
+}
+
+int FileRowsBefore(const DeviceState& state, int row) {
+    int files = 0;
+    for (int before = 0; before < std::min(row, CachedRows(state)); ++before) {
+        files += IsPlainFolderRow(state, before) ? 0 : 1;
     }
-    return folders;
+    return files;
 }
 
 } // namespace plrapi

@@ -18,7 +18,10 @@ bool IsCachedRow(const DeviceState& state, int position);
 // The cached row of the file at `position`; none outside the cached files.
 std::optional<int> RowOfFile(const DeviceState& state, int position);
 
-// Cached rows whose attribute is exactly 0x10.
-int PlainFolderRows(const DeviceState& state);
+// Reordering counts as folders only the rows whose attribute is exactly
+// 0x10: the rows before `row` that are not such folders (row may be the
+// entry count, counting every cached row).
+int FileRowsBefore(const DeviceState& state, int row);
+bool IsPlainFolderRow(const DeviceState& state, int row);
 
 } // namespace plrapi

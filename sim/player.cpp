@@ -149,6 +149,11 @@ void Player::CorruptNextStoredFile(uint32_t offset) {
     corruptNextFileAt_ = offset;
 }
 
+void Player::ResizeNextStoredFile(int32_t delta) {
+    std::lock_guard lock(mutex_);
+    resizeNextFileBy_ = delta;
+}
+
 void Player::WithholdDataAfterBlocks(uint32_t blocks) {
     std::lock_guard lock(mutex_);
     withholdDataAfter_ = blocks;

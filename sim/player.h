@@ -93,6 +93,10 @@ public:
     // The next file written completely is stored with the byte at `offset`
     // inverted, as a failing flash cell would keep it. Strikes once.
     void CorruptNextStoredFile(uint32_t offset);
+    // The next file written completely is stored `delta` bytes longer (zeros
+    // added) or shorter, its entry's size with it, as a player that lost
+    // count would keep it. Strikes once.
+    void ResizeNextStoredFile(int32_t delta);
     // The next "GG" sends `headerBlock` (padded or cut to 512 bytes) instead
     // of its header and `entryBytes` (in 512-byte blocks, the last padded)
     // instead of its entries. An empty header keeps the real header; a given
@@ -259,6 +263,7 @@ private:
     uint32_t waitLimitMs_ = 0;
     std::optional<uint64_t> detachAfter_;
     std::optional<uint32_t> corruptNextFileAt_;
+    int32_t resizeNextFileBy_ = 0;
     std::optional<uint32_t> withholdDataAfter_;   // blocks
     uint64_t phaseBytes_ = 0;
     std::optional<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> listingOverride_;

@@ -245,6 +245,14 @@ void Player::FinishWrite() {
         (*phase.data)[*corruptNextFileAt_] ^= 0xFF;
     }
     corruptNextFileAt_.reset();
+    if (resizeNextFileBy_ != 0 && phase.group.size() >= EntrySize) {
+        const int64_t size = std::max<int64_t>(0, static_cast<int64_t>(phase.data->size()) + resizeNextFileBy_);
+        phase.data->resize(static_cast<size_t>(size), 0);
+        uint8_t* shortEntry = phase.group.data() + phase.group.size() - EntrySize;
+        const int64_t announced = static_cast<int64_t>(EntryFileSize(shortEntry)) + resizeNextFileBy_;
+        PutLe32(shortEntry + entry::Size, static_cast<uint32_t>(std::max<int64_t>(0, announced)));
+    }
+    resizeNextFileBy_ = 0;
     // The entries were checked when the write began and nothing but data has
     // reached the player since; a test that changed the folder meanwhile
     // loses the file.

@@ -1,9 +1,11 @@
 #include "platform/usb/usb_driver.h"
 
+#include "platform/usb/transport_error.h"
 #include "platform/usb/usb_trace.h"
 
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 namespace platform::usb {
@@ -20,6 +22,9 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     if (auto usbip = MakeUsbipBackend(choice)) {
         return usbip;
     }
+    SetTransportError("KVX512_USB=" + std::string(choice) +
+                      " names no way of reaching a player; it takes libusb (the default), sim or "
+                      "usbip://HOST[:PORT][/BUSID].");
     return MakeMissingDriverBackend();
 }
 

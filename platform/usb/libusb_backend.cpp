@@ -1,5 +1,6 @@
 // Real players through libusb-1.0.
 #include "platform/usb/forwarding_driver.h"
+#include "platform/usb/transport_error.h"
 #include "platform/usb/usb_driver.h"
 
 #include <libusb.h>
@@ -147,6 +148,7 @@ public:
         const std::string chosen = Chosen();
         std::lock_guard lock(mutex_);
         ScanResult result{Status::Success, {}};
+        SetTransportError({});
         if (context_ == nullptr) {
             return result;
         }
@@ -160,7 +162,13 @@ public:
             const uint32_t uniqueId = UniqueId(device);
             if (opened_.count(uniqueId) == 0) {
                 libusb_device_handle* handle = nullptr;
-                if (libusb_open(device, &handle) != LIBUSB_SUCCESS) {
+                if (const int error = libusb_open(device, &handle); error != LIBUSB_SUCCESS) {
+                    if (error == LIBUSB_ERROR_ACCESS) {
+                        SetTransportError("The player at " + PortPath(device) +
+                                          " cannot be opened: permission denied. Install the udev rule "
+                                          "70-qrm284-player.rules (it gives the user at the machine access with "
+                                          "uaccess), then plug the player in again.");
+                    }
                     continue;   // no permission (udev rule missing) or gone
                 }
                 opened_[uniqueId] = {handle, false};
@@ -180,6 +188,9 @@ public:
             libusb_set_auto_detach_kernel_driver(opened->handle, 1);
             const int claimed = libusb_claim_interface(opened->handle, interfaceNumber);
             if (claimed != LIBUSB_SUCCESS) {
+                if (claimed == LIBUSB_ERROR_BUSY) {
+                    SetTransportError("The player is in use by another program; close that program and try again.");
+                }
                 return Outcome(uniqueId, claimed).status;
             }
             opened->claimed = true;

@@ -1,7 +1,11 @@
 // The simulated player inside this process, reached through its bus.
+#include "platform/usb/transport_error.h"
 #include "platform/usb/usb_driver.h"
 #include "sim/bus.h"
 
+#include <cstdlib>
+#include <fstream>
+#include <memory>
 #include <string>
 
 namespace platform::usb {
@@ -99,6 +103,38 @@ private:
     const Backend& backend_;
 };
 
+// KVX512_SIM_STATE=FILE keeps the player's storage from one process to the
+// next, in the file kvx512-sim --state-file keeps: loaded when the backend
+// is made, saved when the process ends. A file that is no such state leaves
+// the player detached, so that nothing overwrites it.
+class SimState {
+public:
+    SimState() {
+        const char* file = std::getenv("KVX512_SIM_STATE");
+        player_ = kvx512sim::Bus::Instance().SharedPlayer(0);
+        if (file == nullptr || *file == '\0' || player_ == nullptr) {
+            return;
+        }
+        path_ = file;
+        if (std::ifstream(path_).good() && !player_->LoadState(path_)) {
+            SetTransportError("KVX512_SIM_STATE=" + path_ + " is no state file of the simulated player.");
+            player_->Detach();
+            path_.clear();
+        }
+    }
+    ~SimState() {
+        if (!path_.empty()) {
+            player_->SaveState(path_);
+        }
+    }
+    SimState(const SimState&) = delete;
+    SimState& operator=(const SimState&) = delete;
+
+private:
+    std::shared_ptr<kvx512sim::Player> player_;
+    std::string path_;
+};
+
 class SimBackend final : public Backend {
 public:
     // The driver keeps nothing of its own, so every handle shares one.
@@ -137,6 +173,7 @@ public:
     }
 
 private:
+    SimState state_;
     SimDriver driver_{*this};
 };
 

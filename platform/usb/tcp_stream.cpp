@@ -64,6 +64,7 @@ int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout) {
         socklen_t length = sizeof error;
         if (ready != 1 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
             ::close(fd);
+            errno = ready == 0 ? ETIMEDOUT : error != 0 ? error : errno;
             return -1;
         }
     }
@@ -86,20 +87,28 @@ Deadline DeadlineAfter(uint32_t milliseconds) {
 }
 
 std::optional<TcpStream> TcpStream::Connect(const std::string& host, uint16_t port,
-                                            std::chrono::milliseconds timeout) {
+                                            std::chrono::milliseconds timeout, std::string* why) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+    if (const int unresolved = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+        unresolved != 0) {
+        if (why != nullptr) {
+            *why = ::gai_strerror(unresolved);
+        }
         return std::nullopt;
     }
     int fd = -1;
     for (const addrinfo* address = found; address != nullptr && fd < 0; address = address->ai_next) {
         fd = ConnectOne(*address, timeout);
     }
+    const int failure = errno;
     ::freeaddrinfo(found);
     if (fd < 0) {
+        if (why != nullptr) {
+            *why = std::strerror(failure);
+        }
         return std::nullopt;
     }
     return TcpStream(fd);

@@ -20,9 +20,10 @@ Deadline DeadlineAfter(uint32_t milliseconds);
 
 class TcpStream {
 public:
-    // Null when no address of the host accepts a connection before the time-out.
+    // Null when no address of the host accepts a connection before the time-out;
+    // `why` (when given) then receives the system's reason ("Connection refused").
     static std::optional<TcpStream> Connect(const std::string& host, uint16_t port,
-                                            std::chrono::milliseconds timeout);
+                                            std::chrono::milliseconds timeout, std::string* why = nullptr);
     TcpStream(TcpStream&& other) noexcept;
     TcpStream& operator=(TcpStream&& other) noexcept;
     TcpStream(const TcpStream&) = delete;

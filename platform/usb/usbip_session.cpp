@@ -1,5 +1,7 @@
 #include "platform/usb/usbip_session.h"
 
+#include "platform/usb/transport_error.h"
+
 #include "platform/usb/usb_driver.h"
 #include "platform/usb/usbip_protocol.h"
 
@@ -54,14 +56,21 @@ bool SendOperation(TcpStream& stream, uint16_t code, const void* body, size_t bo
 }
 
 // The reply's header, if it is the expected reply and reports success.
-bool ReceiveOperationReply(TcpStream& stream, uint16_t code, Deadline deadline) {
+// `status` (when given) receives the reply's status word.
+bool ReceiveOperationReply(TcpStream& stream, uint16_t code, Deadline deadline, uint32_t* status = nullptr) {
     std::array<uint8_t, sizeof(usbip::OpHeader)> bytes;
     if (!stream.ReceiveExact(bytes.data(), bytes.size(), deadline)) {
         return false;
     }
     const auto header = usbip::Decode<usbip::OpHeader>(bytes.data());
+    if (status != nullptr) {
+        *status = header.status.Get();
+    }
     return header.code.Get() == code && header.status.Get() == 0;
 }
+
+// The status of an import refused because another client holds the device.
+constexpr uint32_t DeviceBusy = 2;
 
 ExportedDevice FromRecord(const usbip::DeviceRecord& record) {
     ExportedDevice device;
@@ -93,6 +102,18 @@ const char* ErrnoName(int32_t urbStatus) {
     return name != nullptr ? name : "unknown URB status";
 }
 
+// A connection to the server; the reason it cannot be made is kept for the
+// program to tell, the libraries above knowing only that no player answered.
+std::optional<TcpStream> ConnectToServer(const UsbipAddress& address) {
+    std::string why;
+    auto stream = TcpStream::Connect(address.host, address.port, ConnectTimeout, &why);
+    const bool numeric = address.host.find(':') != std::string::npos;
+    SetTransportError(stream ? std::string{}
+                             : "Cannot reach the USB/IP server " + (numeric ? "[" + address.host + "]" : address.host) +
+                                   ":" + std::to_string(address.port) + ": " + why + ".");
+    return stream;
+}
+
 // What the trace calls a failure of the connection rather than of the URB.
 constexpr const char* ConnectionLost = "connection lost";
 constexpr const char* UnlinkUnanswered = "unlink unanswered";
@@ -100,7 +121,7 @@ constexpr const char* UnlinkUnanswered = "unlink unanswered";
 } // namespace
 
 std::optional<std::vector<ExportedDevice>> QueryExportedDevices(const UsbipAddress& address) {
-    auto stream = TcpStream::Connect(address.host, address.port, ConnectTimeout);
+    auto stream = ConnectToServer(address);
     if (!stream || !SendOperation(*stream, usbip::OpReqDevlist, nullptr, 0)) {
         return std::nullopt;
     }
@@ -134,7 +155,7 @@ std::string UsbipInstanceId(const ExportedDevice& device) {
 }
 
 std::optional<UsbipSession> UsbipSession::Import(const UsbipAddress& address, const std::string& busId) {
-    auto stream = TcpStream::Connect(address.host, address.port, ConnectTimeout);
+    auto stream = ConnectToServer(address);
     usbip::ImportRequest request;
     if (busId.size() >= request.busId.size()) {
         return std::nullopt;
@@ -145,8 +166,13 @@ std::optional<UsbipSession> UsbipSession::Import(const UsbipAddress& address, co
     }
     const Deadline deadline = DeadlineAfter(MessageGraceMs);
     std::array<uint8_t, sizeof(usbip::DeviceRecord)> bytes;
-    if (!ReceiveOperationReply(*stream, usbip::OpRepImport, deadline) ||
+    uint32_t status = 0;
+    if (!ReceiveOperationReply(*stream, usbip::OpRepImport, deadline, &status) ||
         !stream->ReceiveExact(bytes.data(), bytes.size(), deadline)) {
+        if (status == DeviceBusy) {
+            SetTransportError("The player " + busId + " of the USB/IP server " + address.host + ":" +
+                              std::to_string(address.port) + " is in use by another program.");
+        }
         return std::nullopt;
     }
     ExportedDevice device = FromRecord(usbip::Decode<usbip::DeviceRecord>(bytes.data()));

@@ -3,6 +3,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 namespace qrm284 {
 
 // Exit statuses every command keeps; the message has gone to stderr.
@@ -12,8 +14,12 @@ inline constexpr int ExitNoPlayer = 3;   // no player answered
 inline constexpr int ExitRefused = 4;    // the player refused the operation
 inline constexpr int ExitInterrupted = 130;   // Ctrl-C (SIGINT) or SIGTERM cancelled a transfer, as shells count 128 + 2
 
-// Prints one sentence for a person and gives the failure exit status.
-int Fail(const char* sentence);
+// Prints one sentence for a person and gives the exit status (by default the failure one).
+int Fail(const char* sentence, int status = ExitFailure);
+inline int Fail(const std::string& sentence, int status = ExitFailure) { return Fail(sentence.c_str(), status); }
+// No player answered: why, when the USB layer knows ("Cannot reach the USB/IP
+// server ..."), else "No player is connected."; gives ExitNoPlayer.
+int FailNoPlayer();
 
 // --device LOCATION (or the environment variable KVX512_DEVICE) on the app:
 // every command reaches only the player there; an unknown location ends the

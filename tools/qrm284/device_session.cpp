@@ -1,7 +1,9 @@
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/player_session.h"
 #include "tools/qrm284/terminal_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <strings.h>
@@ -19,8 +21,7 @@ int DeviceSession::Open(int storage) {
     storage_ = storage;
     api_ = CDeviceAPI::OpenDevice();
     if (api_ == nullptr) {
-        std::fprintf(stderr, "qrm284: No player is connected.\n");
-        return ExitNoPlayer;
+        return FailNoPlayer();
     }
     CDeviceInfo* device = nullptr;
     if (api_->PlrGetDeviceInfo(device) != 1) {
@@ -79,13 +80,43 @@ std::vector<ListedEntry> DeviceSession::Listing() {
     return entries;
 }
 
-const ListedEntry* DeviceSession::FindFile(const std::vector<ListedEntry>& listing, const std::string& name) {
+const ListedEntry* DeviceSession::FindLongName(const std::vector<ListedEntry>& listing, const std::string& name) {
     for (const ListedEntry& entry : listing) {
         if (!entry.folder && strcasecmp(FullName(entry).c_str(), name.c_str()) == 0) {
             return &entry;
         }
     }
     return nullptr;
+}
+
+const ListedEntry* DeviceSession::FindFile(const std::vector<ListedEntry>& listing, const std::string& name) {
+    if (const ListedEntry* entry = FindLongName(listing, name)) {
+        return entry;
+    }
+    // The 8.3 name put printed: the API keeps no short names, the player's
+    // listing of the same folder does, row for row.
+    auto image = NewStorageImage();
+    if (dll_fn_refresh_device(image.get(), storage_) != 0) {
+        return nullptr;
+    }
+    const size_t rows = std::min<size_t>({image->entryCount, 256, listing.size()});
+    for (size_t row = 0; row < rows; ++row) {
+        const FileRecord& record = image->records[row];
+        if ((record.attribute & 0x10) == 0 && !listing[row].folder &&
+            strcasecmp(ShortName(record).c_str(), name.c_str()) == 0) {
+            return &listing[row];
+        }
+    }
+    return nullptr;
+}
+
+bool DeviceSession::RefreshFreeBytes() {
+    CStorageInfo* info = nullptr;
+    if (api_->PlrGetStorageInfo(storage_, info) != 1 || info == nullptr) {
+        return false;
+    }
+    freeBytes_ = info->GetPDFreeSpace();
+    return true;
 }
 
 int DeviceSession::FindFileByPath(const std::string& path, std::vector<ListedEntry>& listing,

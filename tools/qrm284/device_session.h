@@ -32,8 +32,13 @@ public:
     // Makes `folder` ("/", "/Music/Live"), from the top level, current; exit status as for Open.
     int EnterFolder(const std::string& folder);
     std::vector<ListedEntry> Listing();
-    // A file (not a folder) whose long or 8.3 name is `name`, any ASCII case.
+    // A file (not a folder) whose long or 8.3 name is `name`, any ASCII case;
+    // a long name wins where both match.
     const ListedEntry* FindFile(const std::vector<ListedEntry>& listing, const std::string& name);
+    // A file whose long name is `name`, any ASCII case.
+    static const ListedEntry* FindLongName(const std::vector<ListedEntry>& listing, const std::string& name);
+    // Lists the storage again for its free space; false when the player did not send it.
+    bool RefreshFreeBytes();
     // Enters the folder of `path` ("song.mp3", "/Music/song.mp3") and finds
     // the file there in `listing`. Exit status: 0 with `entry` set, else the
     // sentence printed (ExitFailure for no such file).

@@ -4,6 +4,7 @@
 #include "platform/usb/usb_driver.h"
 #include "portio.h"
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/firmware_text.h"
 #include "tools/qrm284/json_output.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qrm284 {
@@ -22,7 +24,7 @@ struct ListedPlayer {
     uint16_t productId = 0;
     bool identified = false;
     std::string mode;       // the identity word: APPL (application), BOOT (boot code)
-    std::string firmware;   // the version text that follows it
+    std::string firmware;   // the version that follows it, "1.43.10"
 };
 
 // The player at the location, as portio sees it with that location chosen;
@@ -36,10 +38,9 @@ std::optional<ListedPlayer> Identify(const platform::usb::DeviceLocation& locati
     // Room as the manager programs give it; the identity text is at 0: "APPL 1.4310".
     char text[42] = {};
     if (dll_fn_get_player_version(text) == 0) {
-        const std::string identity = text;
-        const size_t space = identity.find(' ');
-        player.mode = identity.substr(0, space);
-        player.firmware = space == std::string::npos ? "" : identity.substr(space + 1);
+        FirmwareText firmware = SplitFirmwareText(text);
+        player.mode = std::move(firmware.mode);
+        player.firmware = std::move(firmware.version);
         player.identified = true;
     }
     return player;
@@ -63,8 +64,7 @@ std::vector<ListedPlayer> FindPlayers() {
 int RunDevices(bool json) {
     const auto players = FindPlayers();
     if (players.empty()) {
-        std::fprintf(stderr, "qrm284: No player is connected.\n");
-        return ExitNoPlayer;
+        return FailNoPlayer();
     }
     size_t width = 6;
     for (const auto& player : players) {

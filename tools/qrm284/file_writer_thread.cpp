@@ -13,6 +13,8 @@ FileWriterThread::FileWriterThread(const std::string& path)
     : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
     if (fd_ >= 0) {
         thread_ = std::thread([this] { Run(); });
+    } else {
+        openError_ = errno;
     }
 }
 

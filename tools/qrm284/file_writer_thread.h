@@ -20,6 +20,8 @@ public:
     FileWriterThread& operator=(const FileWriterThread&) = delete;
 
     bool Good() const { return fd_ >= 0; }
+    // The system's error number when the file could not be opened.
+    int OpenError() const { return openError_; }
     // Room for `size` more bytes, to be filled and then committed. When every
     // batch waits to be written, the caller writes the oldest itself.
     uint8_t* Space(size_t size);
@@ -51,6 +53,7 @@ private:
     static constexpr int LowerPriority = 5;   // added to the nice value
 
     int fd_ = -1;
+    int openError_ = 0;
     std::array<Batch, BatchCount> batches_;
     Batch* filling_ = nullptr;   // the caller's; its first filled_ bytes are the file's
     size_t filled_ = 0;

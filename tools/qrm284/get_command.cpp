@@ -1,6 +1,7 @@
 // qrm284 get: downloads files through the device API (music without the
 // title trailer, voice recordings as WAV).
 #include "tools/qrm284/commands.h"
+#include "tools/qrm284/confirm.h"
 #include "tools/qrm284/device_session.h"
 #include "tools/qrm284/file_writer_thread.h"
 #include "tools/qrm284/json_output.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -25,6 +27,7 @@ struct GetOptions {
     std::vector<std::string> names;
     std::string output;
     int storage = 0;
+    bool force = false;
     bool json = false;
 };
 
@@ -41,6 +44,22 @@ std::string LocalPath(const GetOptions& options, const ListedEntry& entry) {
     return options.output;
 }
 
+// A file of this computer is replaced only with --force or a person's yes.
+int MayWrite(const std::string& target, bool force) {
+    std::error_code ignored;
+    if (force || !std::filesystem::exists(target, ignored)) {
+        return 0;
+    }
+    const std::string shown = "\"" + Printable(target) + "\"";
+    if (!PersonCanAnswer()) {
+        return Fail(shown + " is already here; add --force to replace it.");
+    }
+    if (AskPerson(shown + " is already here. Replace it?")) {
+        return 0;
+    }
+    return Fail("Nothing was copied; " + shown + " is as it was.");
+}
+
 int Download(DeviceSession& session, const ListedEntry& entry, const std::string& target, bool json) {
     PlayerFileReader reader(session.Api());
     if (!reader.Open(session.Storage(), entry.name, entry.extension, entry.size)) {
@@ -53,7 +72,9 @@ int Download(DeviceSession& session, const ListedEntry& entry, const std::string
     FileWriterThread out(partial);
     if (!out.Good()) {
         reader.Close();
-        std::fprintf(stderr, "qrm284: Cannot write \"%s\".\n", Printable(partial).c_str());
+        // The .part file is ours; the person named the target.
+        std::fprintf(stderr, "qrm284: Cannot write \"%s\": %s.\n", Printable(target).c_str(),
+                     std::strerror(out.OpenError()));
         return ExitFailure;
     }
     // Progress counts the file as the player holds it; what arrives differs by
@@ -132,7 +153,11 @@ int RunGet(const GetOptions& options) {
         if (int status = session.FindFileByPath(path, listing, entry); status != 0) {
             return status;
         }
-        if (int status = Download(session, *entry, LocalPath(options, *entry), options.json); status != 0) {
+        const std::string target = LocalPath(options, *entry);
+        if (int status = MayWrite(target, options.force); status != 0) {
+            return status;
+        }
+        if (int status = Download(session, *entry, target, options.json); status != 0) {
             return status;
         }
     }
@@ -148,6 +173,8 @@ void AddGetCommand(CLI::App& app, int& exitStatus) {
     get->add_option("-o,--output", options->output, "File to write, or folder for several (default: here)");
     get->add_option("--storage", options->storage, "Storage: 0 main memory (default), 1 memory card")
         ->check(CLI::Range(0, 1));
+    get->add_flag("-f,--force", options->force,
+                  "Replace files of the same name here without asking (a copy replaces one only once it is whole)");
     get->add_flag("--json", options->json, "One JSON object per line");
     get->callback([options, &exitStatus] {
         exitStatus = RunGet(*options);

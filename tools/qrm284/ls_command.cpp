@@ -27,7 +27,7 @@ std::string Megabytes(uint32_t bytes) {
 
 int RunLs(const LsOptions& options) {
     if (auto failure = ConnectToPlayer(); !failure.empty()) {
-        return Fail(failure.c_str());
+        return failure == NoPlayerConnected ? FailNoPlayer() : Fail(failure, ExitNoPlayer);
     }
     auto image = NewStorageImage();
     if (auto failure = ListFolder(options.storage, options.path, *image); !failure.empty()) {

@@ -37,7 +37,7 @@ int RunOrder(const OrderOptions& options) {
         std::fprintf(stderr, "qrm284: There is no file \"%s\" on the player.\n", Printable(options.name).c_str());
         return ExitFailure;
     }
-    // POSITION counts files from 1; the API counts folders too, and they come first.
+    // POSITION counts files from 1; the API counts folders too, wherever they stand.
     const ListedEntry* target = nullptr;
     for (const ListedEntry& candidate : listing) {
         if (candidate.filePosition == options.position - 1) {
@@ -70,7 +70,7 @@ void AddOrderCommand(CLI::App& app, int& exitStatus) {
     order->add_option("name", options->name, "File on the player (\"Song.mp3\", \"/Music/Song.mp3\")")->required();
     order->add_option("position", options->position, "Its new place among the folder's files, from 1")
         ->required()
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, 256));
     order->add_option("--storage", options->storage, "Storage: 0 main memory (default), 1 memory card")
         ->check(CLI::Range(0, 1));
     order->add_flag("--dry-run", options->dryRun, "Say what would be moved; change nothing");

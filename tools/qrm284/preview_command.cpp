@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 namespace qrm284 {
 
@@ -101,7 +102,12 @@ void Show(const PreviewOptions& options, const UploadSource& source, const plrap
     if (!png.empty()) {
         text += ", written to " + Printable(png);
     }
-    for (const std::string& line : BlockPicture(preview.title.bitmap, width, LocaleIsUtf8())) {
+    // On a terminal the picture is cut to its width rather than wrapped into noise.
+    const int columns = isatty(STDOUT_FILENO) != 0 ? std::min(width, TerminalColumns(STDOUT_FILENO)) : width;
+    if (columns < width) {
+        text += " (the first " + std::to_string(columns) + " columns shown)";
+    }
+    for (const std::string& line : BlockPicture(preview.title.bitmap, columns, LocaleIsUtf8())) {
         text += "\n" + line;
     }
     Emit(false, {}, text);

@@ -45,7 +45,7 @@ std::string ByteCount(uint64_t bytes) {
 
 ProgressMeter::ProgressMeter(const char* command, std::string item, uint64_t total, ProgressUnit unit, bool json)
     : command_(command), item_(std::move(item)), total_(total), unit_(unit), json_(json),
-      terminal_(!json && isatty(STDERR_FILENO) != 0), start_(Clock::now()), lastShown_(start_) {}
+      terminal_(!json && DrawsOnTerminal(STDERR_FILENO)), start_(Clock::now()), lastShown_(start_) {}
 
 ProgressMeter::~ProgressMeter() { Finish(); }
 

@@ -27,6 +27,7 @@ struct PutOptions {
     std::string folder = "/";
     bool dryRun = false;
     bool verify = false;
+    bool replace = false;
     bool json = false;
 };
 
@@ -123,7 +124,7 @@ int Verify(DeviceSession& session, const UploadSource& upload) {
     case VerifyOutcome::Result::Differs: break;
     }
     const std::vector<ListedEntry> listing = session.Listing();
-    const ListedEntry* entry = session.FindFile(listing, LongName(upload));
+    const ListedEntry* entry = DeviceSession::FindLongName(listing, LongName(upload));
     const bool removed =
         entry != nullptr && session.Api().PlrDeleteByindex(session.Storage(), entry->filePosition) == 1;
     std::fprintf(stderr, "qrm284: The player's copy of \"%s\" differs from it at byte %llu; %s\n", what.c_str(),
@@ -138,20 +139,53 @@ std::string ShortNameOf(const StorageImage& image, const std::string& longName) 
     for (uint32_t i = 0; i < count; ++i) {
         const FileRecord& record = image.records[i];
         if ((record.attribute & 0x10) == 0 && strcasecmp(RecordName(record).c_str(), longName.c_str()) == 0) {
-            std::string shortName;
-            for (size_t k = 0; k < 8 && record.baseName[k] != '\0' && record.baseName[k] != ' '; ++k) {
-                shortName += record.baseName[k];
-            }
-            if (record.extension[0] != '\0' && record.extension[0] != ' ') {
-                shortName += '.';
-                for (size_t k = 0; k < 3 && record.extension[k] != '\0' && record.extension[k] != ' '; ++k) {
-                    shortName += record.extension[k];
-                }
-            }
-            return shortName;
+            return ShortName(record);
         }
     }
     return "?";
+}
+
+// What a file takes of the player's storage: whole units, the title trailer
+// of music and voice files counted.
+constexpr unsigned long long UnitBytes = 16384;
+constexpr unsigned long long TrailerBytes = 2080;
+unsigned long long StoredBytes(unsigned long long size, const std::string& extension) {
+    const bool titled = strcasecmp(extension.c_str(), "MP3") == 0 || strcasecmp(extension.c_str(), "WMA") == 0 ||
+                        strcasecmp(extension.c_str(), "ADP") == 0 || strcasecmp(extension.c_str(), "MPE") == 0;
+    const unsigned long long bytes = size + (titled ? TrailerBytes : 0);
+    return (bytes + UnitBytes - 1) / UnitBytes * UnitBytes;
+}
+
+// A name already in the folder is refused, or with --replace deleted once
+// the new file is known to fit in its place. The player has no rename, so
+// the old copy cannot be kept aside until the new one is whole.
+int MakeRoomFor(DeviceSession& session, const UploadSource& upload, bool replace) {
+    const std::vector<ListedEntry> listing = session.Listing();
+    const ListedEntry* old = DeviceSession::FindLongName(listing, LongName(upload));
+    if (old == nullptr) {
+        return 0;
+    }
+    const std::string shown = "\"" + Printable(FullName(*old)) + "\"";
+    if (!replace) {
+        std::fprintf(stderr, "qrm284: %s is already on the player; add --replace to replace it.\n", shown.c_str());
+        return ExitRefused;
+    }
+    if (!session.RefreshFreeBytes()) {
+        return Fail("The player did not send its listing.");
+    }
+    const unsigned long long room = session.FreeBytes() + StoredBytes(old->size, old->extension);
+    if (StoredBytes(upload.size, upload.extension) > room) {
+        std::fprintf(stderr, "qrm284: The player has no room for \"%s\", even in place of %s; nothing was changed.\n",
+                     Printable(upload.path).c_str(), shown.c_str());
+        return ExitRefused;
+    }
+    const std::vector<ListedEntry> relisted = session.Listing();
+    const ListedEntry* entry = DeviceSession::FindLongName(relisted, LongName(upload));
+    if (entry == nullptr || session.Api().PlrDeleteByindex(session.Storage(), entry->filePosition) != 1) {
+        std::fprintf(stderr, "qrm284: The player did not delete %s to replace it.\n", shown.c_str());
+        return ExitRefused;
+    }
+    return 0;
 }
 
 int RunPut(const PutOptions& options) {
@@ -182,7 +216,10 @@ int RunPut(const PutOptions& options) {
     size_t stored = 0;
     int status = 0;
     for (const UploadSource& upload : uploads) {
-        status = Send(session, upload, options.json);
+        status = MakeRoomFor(session, upload, options.replace);
+        if (status == 0) {
+            status = Send(session, upload, options.json);
+        }
         if (status == 0 && options.verify) {
             status = Verify(session, upload);
         }
@@ -235,6 +272,9 @@ void AddPutCommand(CLI::App& app, int& exitStatus) {
     put->add_flag("--dry-run", options->dryRun, "Say what would be copied; change nothing");
     put->add_flag("--verify", options->verify,
                   "Read each file back from the player and compare; a copy that differs is removed");
+    put->add_flag("--replace", options->replace,
+                  "Delete a file of the same name first, once the new one is known to fit (the player has no "
+                  "rename: should the upload then fail, the player's old copy is gone)");
     put->add_flag("--json", options->json, "One JSON object per line");
     put->callback([options, &exitStatus] {
         exitStatus = RunPut(*options);

@@ -1,6 +1,10 @@
 #include "tools/qrm284/terminal_text.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace qrm284 {
 
@@ -25,6 +29,21 @@ std::string Printable(std::string_view text) {
         }
     }
     return shown;
+}
+
+bool DrawsOnTerminal(int fd) {
+    const char* term = std::getenv("TERM");
+    return isatty(fd) != 0 && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
+}
+
+int TerminalColumns(int fd) {
+    winsize size{};
+    if (isatty(fd) != 0 && ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    const char* columns = std::getenv("COLUMNS");
+    const int fromEnvironment = columns != nullptr ? std::atoi(columns) : 0;
+    return fromEnvironment > 0 ? fromEnvironment : 80;
 }
 
 } // namespace qrm284

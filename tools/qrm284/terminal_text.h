@@ -12,4 +12,11 @@ namespace qrm284 {
 // shown reads back unambiguously. Everything else, UTF-8 included, is kept.
 std::string Printable(std::string_view text);
 
+// Whether output to `fd` may redraw a line with escape sequences: a terminal
+// whose TERM is set and not "dumb".
+bool DrawsOnTerminal(int fd);
+
+// The terminal's width in columns; 80 when `fd` is no terminal or does not say.
+int TerminalColumns(int fd);
+
 } // namespace qrm284

@@ -5,6 +5,7 @@
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/json_output.h"
 #include "tools/qrm284/language_id.h"
+#include "tools/qrm284/player_session.h"
 #include "tools/qrm284/update_terminal.h"
 #include "tools/qrm284/update_texts.h"
 #include "updater/engine/engine_link.h"
@@ -22,6 +23,9 @@
 #include "platform/system/clock.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -95,11 +99,36 @@ int FormatAndFont(UpdateTerminal& terminal) {
     return 0;
 }
 
+// Off a terminal nobody can answer: only --yes consents.
+int Consent(UpdateTerminal& terminal, bool yes, const std::string& sentence, const std::string& question) {
+    std::fprintf(stderr, "qrm284: %s\n", sentence.c_str());
+    if (yes) {
+        return 0;
+    }
+    if (isatty(STDIN_FILENO) == 0) {
+        return Fail(("Nothing was written to the player; add --yes to update from a script."), ExitUsage);
+    }
+    return terminal.Ask(question) ? 0 : Fail("The update was declined; the player keeps its firmware.");
+}
+
+// What the format after the firmware takes: the files of the main memory,
+// counted through the file-transfer library while the player still runs
+// application firmware that can list them.
+std::string FormatWarning(bool appFirmware) {
+    const std::optional<int> files =
+        appFirmware && ConnectToPlayer().empty() ? CountFiles(0) : std::optional<int>{};
+    if (!files) {
+        return "Updating formats the player: the files on it will be erased.";
+    }
+    return "Updating formats the player: the " + std::to_string(*files) + (*files == 1 ? " file" : " files") +
+           " on it will be erased.";
+}
+
 int RunUpdate(const UpdateOptions& options) {
     if (!options.language.empty()) {
         const auto langId = ParseLanguageId(options.language);
         if (!langId) {
-            return Fail("The language must be a language ID from 0x0000 to 0xFFFF, such as 0x0411.");
+            return Fail("The language must be en, ko, ja, zh-TW, zh-CN or a language ID from 0x0000 to 0xFFFF, such as 0x0411.");
         }
         updater::SetSystemDefaultLangIdOverride(*langId);
     }
@@ -111,8 +140,9 @@ int RunUpdate(const UpdateOptions& options) {
         return Fail("The list of running programs cannot be read.");
     }
     terminal.ShowText(TextId::ConnectPlayer);
+    Emit(options.json, {{"event", "waiting"}}, "Waiting for the player…");
     if (updater::WaitForPlayer(GiveUpAfter(options.waitSeconds)) != Outcome::Done) {
-        return Fail("No player is connected.");
+        return FailNoPlayer();
     }
 
     updater::IdentityText identity{};
@@ -127,9 +157,21 @@ int RunUpdate(const UpdateOptions& options) {
     if (options.dryRun) {
         return 0;
     }
-    if (updater::AsksBeforeReplacing(appFirmware, shown) && !terminal.Ask(TextId::AlreadyCurrent)) {
-        terminal.ShowText(TextId::VersionKept);
-        return Fail("The update was declined; the player keeps its firmware.");
+    if (updater::AsksBeforeReplacing(appFirmware, shown)) {
+        if (!options.yes && isatty(STDIN_FILENO) == 0) {
+            terminal.ShowText(TextId::VersionKept);
+            return Fail("The player runs this firmware already; add --yes to write it again from a script.",
+                        ExitUsage);
+        }
+        if (!terminal.Ask(TextId::AlreadyCurrent)) {
+            terminal.ShowText(TextId::VersionKept);
+            return Fail("The update was declined; the player keeps its firmware.");
+        }
+    }
+    if (updater::FormatFollowsFirmware(appFirmware, version)) {
+        if (int status = Consent(terminal, options.yes, FormatWarning(appFirmware), "Go on?"); status != 0) {
+            return status;
+        }
     }
 
     terminal.ShowText(TextId::FirmwareUpdating);
@@ -146,6 +188,7 @@ int RunUpdate(const UpdateOptions& options) {
     // The player restarts and is to come back in USB mode.
     terminal.ShowText(TextId::ReconnectForFormat);
     platform::Sleep(updater::RestartPauseMs);
+    Emit(options.json, {{"event", "waiting"}}, "Waiting for the player…");
     updater::WaitForPlayer([] { return false; });
     return FormatAndFont(terminal);
 }
@@ -157,14 +200,15 @@ void AddUpdateCommand(CLI::App& app, int& exitStatus) {
     CLI::App* update = app.add_subcommand(
         "update", "Bring the player to the firmware this program carries (1.43.22), with the format and font download "
                   "that older firmware needs.");
-    update->add_flag("--yes,-y", options->yes, "Answer yes when asked whether to replace current firmware");
+    update->add_flag("--yes,-y", options->yes, "Answer yes to the questions: to erase the player's files when the update formats it, and to "
+                     "replace firmware that is already current (needed when standard input is not a terminal)");
     update->add_flag("--dry-run", options->dryRun, "Stop after showing the running and the carried firmware version");
     update->add_flag("--json", options->json, "One JSON object per line");
     update->add_option("--wait", options->waitSeconds,
                        "Seconds to wait for the player to appear (0, the default: as long as it takes)");
     update->add_option("--language", options->language,
-                       "Language ID of the texts (0x0409 English, 0x0412 Korean, 0x0411 Japanese, 0x0404 and 0x0804 "
-                       "Chinese); default: the locale's");
+                       "Language of the texts: en, ko, ja, zh-TW, zh-CN, or a language ID (0x0409 English, 0x0412 "
+                       "Korean, 0x0411 Japanese, 0x0404 and 0x0804 Chinese); default: the locale's");
     update->callback([options, &exitStatus] {
         exitStatus = RunUpdate(*options);
         EmitResult(options->json, "update", exitStatus);

@@ -1,5 +1,6 @@
 #include "tools/qrm284/update_terminal.h"
 #include "tools/qrm284/json_output.h"
+#include "tools/qrm284/terminal_text.h"
 #include "tools/qrm284/update_texts.h"
 
 #include "updater/wizard/erase_timer.h"
@@ -52,7 +53,7 @@ std::string Trimmed(std::string text) {
 }
 
 UpdateTerminal::UpdateTerminal(bool yes, bool json)
-    : yes_(yes), json_(json), terminal_(!json && isatty(STDOUT_FILENO) != 0) {}
+    : yes_(yes), json_(json), terminal_(!json && DrawsOnTerminal(STDOUT_FILENO)) {}
 
 UpdateTerminal::~UpdateTerminal() { StopEraseTimer(); }
 
@@ -75,20 +76,24 @@ void UpdateTerminal::ShowVersions(const std::string& running) {
         std::fflush(stdout);
         return;
     }
-    std::printf("Player firmware version  : %s\n", running.c_str());
-    std::printf("New firmware version     : %s\n", updater::CarriedVersionText);
+    const VersionLabels labels = VersionLabelsForLanguage();
+    std::printf("%s %s\n", labels.running, running.c_str());
+    std::printf("%s %s\n", labels.carried, updater::CarriedVersionText);
     std::fflush(stdout);
 }
 
-bool UpdateTerminal::Ask(updater::TextId id) {
+bool UpdateTerminal::Ask(updater::TextId id) { return AskText(TerminalText(id), static_cast<int>(id)); }
+
+bool UpdateTerminal::Ask(const std::string& text) { return AskText(text, 0); }
+
+bool UpdateTerminal::AskText(const std::string& text, int id) {
     std::lock_guard lock(outputMutex_);
     EndBar();
-    const std::string text = TerminalText(id);
     if (json_) {
         std::string answer;
         const bool agreed =
             yes_ || (std::getline(std::cin, answer) && (answer == "y" || answer == "Y" || answer == "yes"));
-        Emit(true, {{"event", "question"}, {"id", static_cast<int>(id)}, {"text", text}, {"answer", agreed}}, {});
+        Emit(true, {{"event", "question"}, {"id", id}, {"text", text}, {"answer", agreed}}, {});
         std::fflush(stdout);
         return agreed;
     }

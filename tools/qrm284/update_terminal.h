@@ -30,6 +30,8 @@ public:
     void ShowVersions(const std::string& running);
     // The question with [y/N]; --yes answers it. True for yes.
     bool Ask(updater::TextId id);
+    // A question of this program's own, asked the same way.
+    bool Ask(const std::string& text);
     // "CAPTION: text" on stderr, as a message box with only OK.
     void Tell(const std::string& caption, const std::string& text);
 
@@ -43,6 +45,7 @@ public:
     void End(updater::Phase phase, updater::Outcome outcome) override;
 
 private:
+    bool AskText(const std::string& text, int id);
     void Draw(long percent);
     void EndBar();   // the line the bar is on ends
     void StopEraseTimer();

@@ -100,4 +100,14 @@ std::string TerminalText(updater::TextId id) {
     return Trimmed(std::move(text));
 }
 
+VersionLabels VersionLabelsForLanguage() {
+    switch (updater::GetSystemDefaultLangID()) {
+    case updater::LangKorean: return {"플레이어 펌웨어 버전 :", "새 펌웨어 버전       :"};
+    case updater::LangJapanese: return {"プレーヤーのファームウェア バージョン :", "新しいファームウェア バージョン       :"};
+    case updater::LangChineseTaiwan: return {"播放器韌體版本 :", "新韌體版本     :"};
+    case updater::LangChinesePrc: return {"播放器固件版本 :", "新固件版本     :"};
+    default: return {"Player firmware version  :", "New firmware version     :"};
+    }
+}
+
 } // namespace qrm284

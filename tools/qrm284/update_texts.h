@@ -21,6 +21,14 @@ struct ButtonSentence {
 // Every such sentence of texts 110 to 123, in the five languages.
 std::span<const ButtonSentence> ButtonSentences();
 
+// The labels before the running and the carried version, in the language of
+// the texts, padded so that the colons line up.
+struct VersionLabels {
+    const char* running;
+    const char* carried;
+};
+VersionLabels VersionLabelsForLanguage();
+
 // Text `id` in the chosen language (updater::SelectTextLanguage), with its
 // button sentences replaced, without trailing line ends and spaces.
 std::string TerminalText(updater::TextId id);

@@ -53,7 +53,7 @@ std::string PrepareUploadSource(const std::string& path, UploadSource& source) {
     }
     if (HasExtension(source.extension, {"flac", "ogg", "oga", "opus", "m4a", "aac", "aif", "aiff", "au", "mp2"})) {
         return "The player does not play \"" + Printable(path) +
-               "\"; it plays MP3, WMA and voice recordings. Make a voice recording of it with: " + SoxCommandFor(path);
+               "\"; it plays MP3, WMA and voice recordings. Convert it to MP3 with: " + Mp3CommandFor(path);
     }
     return {};
 }

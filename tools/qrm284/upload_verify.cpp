@@ -4,6 +4,7 @@
 #include "tools/qrm284/transfer_cancel.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace qrm284 {
@@ -15,6 +16,17 @@ constexpr uint64_t VoiceHeaderBytes = 48;
 } // namespace
 
 VerifyOutcome VerifyUpload(DeviceSession& session, const UploadSource& source) {
+    // The read-back takes as many bytes as were sent: a copy the player keeps
+    // longer or shorter shows in its listed size. (Voice recordings are
+    // listed in the player's block form, not as sent.)
+    if (source.voice.empty()) {
+        const std::vector<ListedEntry> listing = session.Listing();
+        const std::string longName = source.extension.empty() ? source.name : source.name + "." + source.extension;
+        const ListedEntry* stored = DeviceSession::FindLongName(listing, longName);
+        if (stored != nullptr && stored->size != source.size) {
+            return {VerifyOutcome::Result::Differs, std::min<uint64_t>(stored->size, source.size)};
+        }
+    }
     PlayerFileReader reader(session.Api());
     if (!reader.Open(session.Storage(), source.name, source.extension, source.size)) {
         return {VerifyOutcome::Result::Unreadable};

@@ -71,12 +71,24 @@ VoiceCheck PackVoiceWav(const std::vector<uint8_t>& bytes) {
     return check;
 }
 
-std::string SoxCommandFor(const std::string& input) {
+namespace {
+
+std::string Stem(const std::string& input) {
     std::string stem = input;
     if (const auto dot = stem.find_last_of('.'); dot != std::string::npos && stem.find('/', dot) == std::string::npos) {
         stem.erase(dot);
     }
-    return "sox '" + input + "' -r 8000 -c 1 -e ima-adpcm '" + stem + "-voice.wav'";
+    return stem;
+}
+
+} // namespace
+
+std::string SoxCommandFor(const std::string& input) {
+    return "sox '" + input + "' -r 8000 -c 1 -e ima-adpcm '" + Stem(input) + "-voice.wav'";
+}
+
+std::string Mp3CommandFor(const std::string& input) {
+    return "ffmpeg -i '" + input + "' -codec:a libmp3lame -qscale:a 2 '" + Stem(input) + ".mp3'";
 }
 
 } // namespace qrm284

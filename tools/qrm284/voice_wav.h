@@ -20,5 +20,7 @@ VoiceCheck PackVoiceWav(const std::vector<uint8_t>& bytes);
 
 // The sox command line that turns `input` into what the player takes.
 std::string SoxCommandFor(const std::string& input);
+// The ffmpeg command line that turns music in `input` into an MP3 file beside it.
+std::string Mp3CommandFor(const std::string& input);
 
 } // namespace qrm284

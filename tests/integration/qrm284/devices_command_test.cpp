@@ -102,9 +102,9 @@ class DevicesCommand : public PlayerBench {};
 TEST_F(DevicesCommand, ListsEveryPlayerWithItsOwnIdentification) {
     ASSERT_EQ(Run("devices"), 0) << error_;
     EXPECT_EQ(Lines(output_), (std::vector<std::string>{"Device  Product  Mode  Firmware",
-                                                        "sim-1   0301     APPL  1.4310",
-                                                        "sim-2   1001     BOOT  1.0002",
-                                                        "sim-4   0321     APPL  2.0001"}));
+                                                        "sim-1   0301     APPL  1.43.10",
+                                                        "sim-2   1001     BOOT  1.00.02",
+                                                        "sim-4   0321     APPL  2.00.01"}));
     // Each player answered for itself; the unplugged one and the stranger were asked nothing.
     for (size_t index : {0, 1, 3}) {
         EXPECT_TRUE(WasIdentified(index)) << "sim-" << index + 1;
@@ -119,7 +119,7 @@ TEST_F(DevicesCommand, JsonGivesOneObjectPerPlayerThenTheResult) {
     const std::vector<nlohmann::json> objects = testsupport::JsonLines(output_);
     ASSERT_EQ(objects.size(), 2u) << output_;
     EXPECT_EQ(objects[0], (nlohmann::json{{"event", "device"}, {"device", "sim-2"}, {"productId", "1001"},
-                                          {"mode", "BOOT"}, {"firmware", "1.0002"}}));
+                                          {"mode", "BOOT"}, {"firmware", "1.00.02"}}));
     EXPECT_EQ(objects[1], (nlohmann::json{{"event", "result"}, {"command", "devices"}, {"status", 0}}));
     EXPECT_EQ(TransferCount(0), 0u) << "only the chosen player is listed";
     EXPECT_EQ(platform::usb::ChosenDevice(), "sim-2");
@@ -153,11 +153,11 @@ TEST_P(DeviceOption, OnlyTheChosenPlayerSeesAnyTransfer) {
 
 INSTANTIATE_TEST_SUITE_P(
     Choices, DeviceOption,
-    ::testing::Values(ChoiceCase{"BeforeTheCommand", "--device sim-2 info", nullptr, 1, "Firmware: BOOT 1.0002"},
-                      ChoiceCase{"AfterTheCommand", "info --device sim-4", nullptr, 3, "Firmware: APPL 2.0001"},
+    ::testing::Values(ChoiceCase{"BeforeTheCommand", "--device sim-2 info", nullptr, 1, "Firmware: 1.00.02 (BOOT)"},
+                      ChoiceCase{"AfterTheCommand", "info --device sim-4", nullptr, 3, "Firmware: 2.00.01 (APPL)"},
                       ChoiceCase{"ListingOfTheSecond", "ls --device sim-4", nullptr, 3, "capacity"},
-                      ChoiceCase{"FromTheEnvironment", "info", "sim-4", 3, "Firmware: APPL 2.0001"},
-                      ChoiceCase{"OptionOverEnvironment", "--device sim-2 info", "sim-4", 1, "BOOT 1.0002"}),
+                      ChoiceCase{"FromTheEnvironment", "info", "sim-4", 3, "Firmware: 2.00.01 (APPL)"},
+                      ChoiceCase{"OptionOverEnvironment", "--device sim-2 info", "sim-4", 1, "1.00.02 (BOOT)"}),
     testsupport::CaseName());
 
 class UnknownDevice : public PlayerBench, public ::testing::WithParamInterface<const char*> {};

@@ -182,6 +182,38 @@ INSTANTIATE_TEST_SUITE_P(
                                false}),
     testsupport::CaseName());
 
+class WithoutAPlayer : public StorageCommands, public ::testing::WithParamInterface<const char*> {};
+
+// One exit status for "no player answered", whichever command meets it.
+TEST_P(WithoutAPlayer, EveryCommandSaysSoAndExitsThree) {
+    testsupport::WriteFile("FONT.BIN", Pattern(100));
+    testsupport::WriteFile("Song.mp3", Pattern(100));
+    kvx512sim::Bus::Instance().Clear();
+    const int status = testsupport::RunCommandLine(
+        GetParam(),
+        [](CLI::App& app, int& exitStatus) {
+            qrm284::AddDevicesCommand(app, exitStatus);
+            qrm284::AddInfoCommand(app, exitStatus);
+            qrm284::AddLsCommand(app, exitStatus);
+            qrm284::AddUpdateCommand(app, exitStatus);
+            qrm284::AddPutCommand(app, exitStatus);
+            qrm284::AddGetCommand(app, exitStatus);
+            qrm284::AddRmCommand(app, exitStatus);
+            qrm284::AddOrderCommand(app, exitStatus);
+            qrm284::AddFolderCommands(app, exitStatus);
+            qrm284::AddFormatCommand(app, exitStatus);
+            qrm284::AddFontCommand(app, exitStatus);
+        },
+        output_, &errors_);
+    EXPECT_EQ(status, qrm284::ExitNoPlayer);
+    EXPECT_EQ(errors_, "qrm284: No player is connected.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, WithoutAPlayer,
+                         ::testing::Values("devices", "info", "ls", "update --yes --wait 1", "put Song.mp3",
+                                           "get Song.mp3", "rm --yes Song.mp3", "order Song.mp3 1", "mkdir /A",
+                                           "rmdir /A", "format --yes", "font FONT.BIN"));
+
 struct JsonCase {
     const char* name;
     std::string command;
@@ -232,6 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, StorageJson,
     ::testing::Values(
         JsonCase{"Info", "info --json", {"info", "result"}, "model", "QRM-284", "", 0},
+        JsonCase{"InfoVersion", "info --json", {"info", "result"}, "firmware", "1.43.10", "", 0},
+        JsonCase{"InfoMode", "info --json", {"info", "result"}, "mode", "APPL", "", 0},
         JsonCase{"Ls", "ls --json", {"entry", "entry", "totals", "result"}, "size", 3000, "", 0},
         JsonCase{"Format", "format --json --yes", {"progress", "formatted", "result"}, "storage", 0, "percent", 100},
         JsonCase{"FormatDryRun", "format --json --dry-run", {"would-format", "result"}, "lowLevel", false, "", 0},

@@ -121,6 +121,7 @@ struct PutCase {
     std::string folder;      // --to; empty for the top level
     std::string shortName;   // the 8.3 name the player gave it
     bool oneProcessor = false;   // get's writer thread then falls behind: get writes batches itself
+    bool getByShortName = false; // get asks for the 8.3 name put showed
 };
 
 class PutAndGet : public Commands, public ::testing::WithParamInterface<PutCase> {};
@@ -150,7 +151,7 @@ TEST_P(PutAndGet, StoresTheBytesUnderTheShownShortNameAndGivesThemBack) {
         CPU_SET(sched_getcpu(), &one);
         ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
     }
-    const int status = Run("get \"" + c.folder + "/" + c.file + "\" -o back.bin");
+    const int status = Run("get \"" + c.folder + "/" + (c.getByShortName ? c.shortName : c.file) + "\" -o back.bin");
     sched_setaffinity(0, sizeof processors, &processors);
     ASSERT_EQ(status, 0) << output_;
     EXPECT_EQ(testsupport::ReadFile("back.bin"), bytes);
@@ -160,6 +161,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, PutAndGet,
     ::testing::Values(PutCase{"ShortName", "TRACK01.MP3", 5000, "", "TRACK01.MP3"},
                       PutCase{"LongNameInFolder", "Song One.mp3", 100000, "/Music", "SONGON~1.MP3"},
+                      PutCase{"GetByShortName", "Song One.mp3", 3000, "/Music", "SONGON~1.MP3", false, true},
                       PutCase{"SeveralBlocks", "Live.mp3", 3 * 32768 + 17, "", "LIVE.MP3"},
                       PutCase{"WholeBlocks", "Data.bin", 2 * 32768, "", "DATA.BIN"},
                       // More batches than get's writer keeps waiting.
@@ -185,6 +187,7 @@ struct RefusedCase {
     const char* name;
     std::string file;
     std::vector<uint8_t> bytes;
+    std::string suggestion;   // the start of the command line suggested
 };
 
 class PutRefuses : public Commands, public ::testing::WithParamInterface<RefusedCase> {};
@@ -194,16 +197,18 @@ TEST_P(PutRefuses, OtherAudioWithAUsageErrorAndNothingStored) {
     const size_t before = Player().ListFolder(0, "/").size();
     EXPECT_EQ(Run("put " + GetParam().file, true), qrm284::ExitUsage);
     const std::string message = error_;
-    EXPECT_NE(message.find("sox '" + GetParam().file + "' -r 8000 -c 1 -e ima-adpcm"), std::string::npos) << message;
+    EXPECT_NE(message.find(GetParam().suggestion), std::string::npos) << message;
     EXPECT_EQ(Player().ListFolder(0, "/").size(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Audio, PutRefuses,
-    ::testing::Values(RefusedCase{"Stereo", "stereo.wav", VoiceWav(AdpcmBlocks(2), 2)},
-                      RefusedCase{"WrongRate", "fast.wav", VoiceWav(AdpcmBlocks(2), 1, 16000)},
-                      RefusedCase{"NotRiff", "noise.wav", SteppedBytes(300, 1)},
-                      RefusedCase{"Flac", "song.flac", SteppedBytes(300, 1)}),
+    ::testing::Values(
+        RefusedCase{"Stereo", "stereo.wav", VoiceWav(AdpcmBlocks(2), 2), "sox 'stereo.wav' -r 8000 -c 1 -e ima-adpcm"},
+        RefusedCase{"WrongRate", "fast.wav", VoiceWav(AdpcmBlocks(2), 1, 16000), "sox 'fast.wav' -r 8000 -c 1 -e ima-adpcm"},
+        RefusedCase{"NotRiff", "noise.wav", SteppedBytes(300, 1), "sox 'noise.wav' -r 8000 -c 1 -e ima-adpcm"},
+        RefusedCase{"Flac", "song.flac", SteppedBytes(300, 1),
+                    "Convert it to MP3 with: ffmpeg -i 'song.flac' -codec:a libmp3lame -qscale:a 2 'song.mp3'"}),
     testsupport::CaseName());
 
 struct ChangeCase {
@@ -211,6 +216,9 @@ struct ChangeCase {
     std::string command;
     int status;
     std::vector<std::string> after;   // long names in "/" afterwards, besides "." and ".."
+    bool folderAfterFiles = false;    // "/Later" made after the files
+    std::string sentence = {};        // stderr, when said
+    bool keepReplaced = false;        // /Keep.mp3 holds the file here, not the player's 100 bytes
 };
 
 class Changes : public Commands, public ::testing::WithParamInterface<ChangeCase> {};
@@ -219,8 +227,15 @@ TEST_P(Changes, LeaveThePlayerAsExpectedWithTheirExitStatus) {
     ASSERT_TRUE(Player().MakeFolder(0, "/Empty"));
     ASSERT_TRUE(Player().PutFile(0, "/Keep.mp3", SteppedBytes(100, 1)));
     ASSERT_TRUE(Player().PutFile(0, "/Old Song.mp3", SteppedBytes(100, 2)));
+    if (GetParam().folderAfterFiles) {
+        ASSERT_TRUE(Player().MakeFolder(0, "/Later"));
+    }
     testsupport::WriteFile("New.mp3", SteppedBytes(100, 3));
-    EXPECT_EQ(Run(GetParam().command), GetParam().status) << output_;
+    testsupport::WriteFile("Keep.mp3", SteppedBytes(200, 4));
+    EXPECT_EQ(Run(GetParam().command, true), GetParam().status) << error_;
+    if (!GetParam().sentence.empty()) {
+        EXPECT_EQ(error_, "qrm284: " + GetParam().sentence + "\n");
+    }
     std::vector<std::string> names;
     for (const auto& item : Player().ListFolder(0, "/")) {
         std::string name;
@@ -232,6 +247,10 @@ TEST_P(Changes, LeaveThePlayerAsExpectedWithTheirExitStatus) {
         }
     }
     EXPECT_EQ(names, GetParam().after);
+    const auto kept = Player().FileData(0, "/Keep.mp3");
+    EXPECT_EQ(kept && kept->size() != 100 &&
+                  std::equal(kept->begin(), kept->begin() + 200, SteppedBytes(200, 4).begin()),
+              GetParam().keepReplaced);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -250,7 +269,17 @@ INSTANTIATE_TEST_SUITE_P(
         ChangeCase{"OrderMovesFirst", "order \"Old Song.mp3\" 1", 0, {"Empty", "Old Song.mp3", "Keep.mp3"}},
         ChangeCase{"OrderDryRun", "order --dry-run \"Old Song.mp3\" 1", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
         ChangeCase{"OrderBeyondFiles", "order Keep.mp3 3", qrm284::ExitUsage, {"Empty", "Keep.mp3", "Old Song.mp3"}},
-        ChangeCase{"PutDryRun", "put --dry-run New.mp3", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}}),
+        ChangeCase{"PutDryRun", "put --dry-run New.mp3", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"RmByShortName", "rm --yes oldson~1.mp3", 0, {"Empty", "Keep.mp3"}},
+        ChangeCase{"OrderByShortName", "order OLDSON~1.MP3 1", 0, {"Empty", "Old Song.mp3", "Keep.mp3"}},
+        ChangeCase{"OrderWithAFolderAfterTheFiles", "order \"Old Song.mp3\" 1", 0,
+                   {"Empty", "Old Song.mp3", "Keep.mp3", "Later"}, true},
+        ChangeCase{"OrderLastWithAFolderAfterTheFiles", "order Keep.mp3 2", 0,
+                   {"Empty", "Old Song.mp3", "Keep.mp3", "Later"}, true},
+        ChangeCase{"OrderPositionZero", "order Keep.mp3 0", qrm284::ExitUsage, {"Empty", "Keep.mp3", "Old Song.mp3"}},
+        ChangeCase{"PutExisting", "put Keep.mp3", qrm284::ExitRefused, {"Empty", "Keep.mp3", "Old Song.mp3"}, false,
+                   "\"Keep.mp3\" is already on the player; add --replace to replace it."},
+        ChangeCase{"PutReplacing", "put --replace Keep.mp3", 0, {"Empty", "Keep.mp3", "Old Song.mp3"}, false, "", true}),
     testsupport::CaseName());
 
 struct JsonCase {
@@ -292,6 +321,32 @@ INSTANTIATE_TEST_SUITE_P(
         JsonCase{"Order", "order --json Keep.mp3 1", {"moved", "result"}, 0, "name", "Keep.mp3"}),
     testsupport::CaseName());
 
+
+struct GotCase {
+    const char* name;
+    std::string local;    // put first
+    std::vector<uint8_t> bytes;
+    std::string onPlayer;
+    std::string target;
+};
+
+class GetJsonBytes : public Commands, public ::testing::WithParamInterface<GotCase> {};
+
+TEST_P(GetJsonBytes, AreTheBytesOfTheWrittenFile) {
+    const GotCase& c = GetParam();
+    testsupport::WriteFile(c.local, c.bytes);
+    ASSERT_EQ(Run("put " + c.local), 0);
+    ASSERT_EQ(Run("get --json " + c.onPlayer + " -o " + c.target), 0);
+    const std::vector<nlohmann::json> lines = testsupport::JsonLines(output_);
+    ASSERT_EQ(lines.size(), 2u) << output_;
+    EXPECT_EQ(lines[0].at("bytes").get<uint64_t>(), fs::file_size(c.target));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, GetJsonBytes,
+                         ::testing::Values(GotCase{"Music", "Song.mp3", SteppedBytes(70000, 3), "Song.mp3", "back.mp3"},
+                                           GotCase{"Voice", "memo.wav", VoiceWav(AdpcmBlocks(40)), "memo.ADP",
+                                                   "back.wav"}),
+                         testsupport::CaseName());
 
 // Progress, Ctrl-C and --verify of put and get.
 class Transfers : public Commands {
@@ -419,7 +474,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(GetFailureCase{"FileSizeLimitPartWay", "back.mp3", 3 * 1024 * 1024 / 2, qrm284::ExitFailure,
                                      "Cannot write \"back.mp3\".", 1},
                       GetFailureCase{"TargetIsADevice", "/dev/null", RLIM_INFINITY, qrm284::ExitUsage,
-                                     "\"/dev/null\" is neither a file nor a folder; -o takes one of those.", 0}),
+                                     "\"/dev/null\" is neither a file nor a folder; -o takes one of those.", 0},
+                      GetFailureCase{"IntoAMissingFolder", "nowhere/back.mp3", RLIM_INFINITY, qrm284::ExitFailure,
+                                     "Cannot write \"nowhere/back.mp3\": No such file or directory.", 1}),
     testsupport::CaseName());
 
 struct VerifyCase {
@@ -430,6 +487,7 @@ struct VerifyCase {
     std::optional<uint32_t> corruptAt;   // a byte the player stores wrong
     int status;
     std::string sentence;                // stderr, empty when none
+    int32_t resizeBy = 0;                // the player keeps a copy this much longer
 };
 
 class Verify : public Transfers, public ::testing::WithParamInterface<VerifyCase> {};
@@ -440,10 +498,11 @@ TEST_P(Verify, ReadsTheFileBackAndRemovesADamagedCopy) {
     if (c.corruptAt) {
         Player().CorruptNextStoredFile(*c.corruptAt);
     }
+    Player().ResizeNextStoredFile(c.resizeBy);
     EXPECT_EQ(RunCaptured("put --verify " + c.file), c.status) << error_;
     EXPECT_EQ(error_, c.sentence.empty() ? "" : "qrm284: " + c.sentence + "\n");
     EXPECT_EQ(Listed(c.storedAs), c.status == 0);
-    // The read-back crossed the wire: an "R" after the upload's "W".
+    // Whether the read-back crossed the wire: an "R" after the upload's "W".
     bool wrote = false;
     bool readBack = false;
     for (const auto& block : Player().GetTranscript().Writes()) {
@@ -452,7 +511,8 @@ TEST_P(Verify, ReadsTheFileBackAndRemovesADamagedCopy) {
             readBack = readBack || (wrote && block[5] == 'R');
         }
     }
-    EXPECT_TRUE(readBack) << Player().GetTranscript().Describe();
+    // A copy of another size is known by its listing alone.
+    EXPECT_EQ(readBack, c.resizeBy == 0) << Player().GetTranscript().Describe();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -464,7 +524,15 @@ INSTANTIATE_TEST_SUITE_P(
                                  "The player's copy of \"Song.mp3\" differs from it at byte 2097157; "
                                  "the copy was removed."},
                       VerifyCase{"DamagedFirstByte", "Song.mp3", "Song.mp3", SteppedBytes(5000, 2), 0, qrm284::ExitFailure,
-                                 "The player's copy of \"Song.mp3\" differs from it at byte 0; the copy was removed."}),
+                                 "The player's copy of \"Song.mp3\" differs from it at byte 0; the copy was removed."},
+                      VerifyCase{"LongerCopy", "Song.mp3", "Song.mp3", SteppedBytes(5000, 2), std::nullopt,
+                                 qrm284::ExitFailure,
+                                 "The player's copy of \"Song.mp3\" differs from it at byte 5000; the copy was removed.",
+                                 1},
+                      VerifyCase{"ShorterCopy", "Song.mp3", "Song.mp3", SteppedBytes(5000, 2), std::nullopt,
+                                 qrm284::ExitFailure,
+                                 "The player's copy of \"Song.mp3\" differs from it at byte 4999; the copy was removed.",
+                                 -1}),
     testsupport::CaseName());
 
 class Progress : public Transfers, public ::testing::WithParamInterface<const char*> {};
@@ -493,5 +561,56 @@ TEST_P(Progress, JsonEventsCountUpToTheTotalBeforeTheResult) {
 
 INSTANTIATE_TEST_SUITE_P(PutAndGet, Progress,
                          ::testing::Values("put --json Big.mp3", "get --json Stored.mp3 -o back.mp3"));
+
+enum class GetEnd { Whole, Cancelled, Detached };
+
+struct KeepCase {
+    const char* name;
+    std::string options;
+    GetEnd end;
+    int status;
+    bool replaced;
+    bool read;   // an "R" went to the player
+};
+
+class GetKeeps : public Transfers, public ::testing::WithParamInterface<KeepCase> {};
+
+// Until the copy is whole only NAME.part is written; the target changes at
+// most once, from the old file to the whole copy.
+TEST_P(GetKeeps, AnExistingTargetUntilTheCopyIsWholeAndOnlyWithForce) {
+    const KeepCase& c = GetParam();
+    const auto stored = SteppedBytes(Big, 4);
+    const auto old = SteppedBytes(777, 8);
+    ASSERT_TRUE(Player().PutFile(0, "/Stored.mp3", stored));
+    testsupport::WriteFile("back.mp3", old);
+    if (c.end == GetEnd::Detached) {
+        Player().DetachAfterDataBytes(Big / 2);
+    }
+    int pieces = 0;
+    bool targetKept = true;
+    qrm284::SetBlockObserver([&](uint64_t) {
+        targetKept = targetKept && testsupport::ReadFile("back.mp3") == old && fs::exists("back.mp3.part");
+        if (++pieces == 3 && c.end == GetEnd::Cancelled) {
+            qrm284::RequestCancel();
+        }
+    });
+    EXPECT_EQ(RunCaptured("get Stored.mp3 -o back.mp3" + c.options), c.status) << error_;
+    EXPECT_TRUE(targetKept) << "the target changed during the copy";
+    EXPECT_EQ(testsupport::ReadFile("back.mp3"), c.replaced ? stored : old);
+    EXPECT_FALSE(fs::exists("back.mp3.part"));
+    bool read = false;
+    for (const auto& block : Player().GetTranscript().Writes()) {
+        read = read || (testsupport::IsCommandBlock(block) && block[5] == 'R');
+    }
+    EXPECT_EQ(read, c.read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Get, GetKeeps,
+    ::testing::Values(KeepCase{"WithoutForce", "", GetEnd::Whole, qrm284::ExitFailure, false, false},
+                      KeepCase{"WithForce", " --force", GetEnd::Whole, 0, true, true},
+                      KeepCase{"CancelledWithForce", " -f", GetEnd::Cancelled, qrm284::ExitInterrupted, false, true},
+                      KeepCase{"FailedWithForce", " --force", GetEnd::Detached, qrm284::ExitFailure, false, true}),
+    testsupport::CaseName());
 
 } // namespace

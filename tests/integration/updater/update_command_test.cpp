@@ -42,6 +42,11 @@ protected:
     }
 
     kvx512sim::Player& Player() { return kvx512sim::Bus::Instance().GetPlayer(0); }
+    static kvx512sim::Identification IdentificationWithVersion(const std::string& version) {
+        kvx512sim::Identification identification;
+        identification.version = version;
+        return identification;
+    }
 
     std::string output;
 };
@@ -71,10 +76,51 @@ TEST_F(UpdateCommand, CurrentFirmwareAsksAndSkipsTheFormat) {
     EXPECT_TRUE(Player().FontData().empty());
 }
 
+struct ConsentCase {
+    const char* name;
+    const char* version;   // the player's
+    const char* options;
+    int status;
+    const char* sentence;  // the first line on stderr
+};
+
+class UpdateConsent : public UpdateCommand, public ::testing::WithParamInterface<ConsentCase> {};
+
+// Off a terminal nobody can say yes: without --yes nothing reaches the firmware loader.
+TEST_P(UpdateConsent, OffATerminalOnlyYesLetsTheUpdateWrite) {
+    const ConsentCase& c = GetParam();
+    Player().SetIdentification(IdentificationWithVersion(c.version));
+    ASSERT_TRUE(Player().PutFile(0, "/song.mp3", std::vector<uint8_t>(100, 1)));
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(std::string("update --language en") + c.options), c.status);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors.substr(0, errors.find('\n') + 1), std::string("qrm284: ") + c.sentence + "\n") << errors;
+    bool loaderAsked = false;
+    for (const auto& block : Player().GetTranscript().Writes()) {
+        loaderAsked = loaderAsked || (block.size() > 4 && block[0] == 0x23 && (block[4] == 'G' || block[4] == 'C'));
+    }
+    EXPECT_EQ(loaderAsked, c.status == 0);
+    EXPECT_EQ(Player().FileData(0, "/song.mp3").has_value(), c.status != 0 || std::string(c.version) >= "1.4315");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Questions, UpdateConsent,
+    ::testing::Values(
+        ConsentCase{"FormatWithoutYes", "1.4310", "", qrm284::ExitUsage,
+                    "Updating formats the player: the 1 file on it will be erased."},
+        ConsentCase{"FormatWithYes", "1.4310", " --yes", 0,
+                    "Updating formats the player: the 1 file on it will be erased."},
+        ConsentCase{"AlreadyCurrentWithoutYes", "1.4322", "", qrm284::ExitUsage,
+                    "The player runs this firmware already; add --yes to write it again from a script."}),
+    testsupport::CaseName());
+
 TEST_F(UpdateCommand, DryRunStopsAfterTheVersions) {
     EXPECT_EQ(Run("update --dry-run --language 0x0411"), 0);
     EXPECT_NE(output.find("プレーヤーで動作中のファームウェア情報は次のとおりです。"), std::string::npos);
-    EXPECT_TRUE(output.ends_with("Player firmware version  : 1.43.10\nNew firmware version     : 1.43.22\n")) << output;
+    EXPECT_TRUE(output.ends_with("プレーヤーのファームウェア バージョン : 1.43.10\n"
+                                 "新しいファームウェア バージョン       : 1.43.22\n"))
+        << output;
     EXPECT_EQ(Player().Firmware().AnnouncedBlocks(), 0) << "nothing written";
 }
 
@@ -86,7 +132,12 @@ TEST_F(UpdateCommand, FailedStepEndsWithItsTextAndFailure) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run("update --yes --language 0x0409"), qrm284::ExitFailure);
     const std::string errors = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(errors.rfind("qrm284: An error occurred while updating the firmware.", 0), 0u) << errors;
+    // After the warning that the format erases the player's files, the failing step's text.
+    EXPECT_EQ(errors.rfind("qrm284: Updating formats the player: the 0 files on it will be erased.\n"
+                           "qrm284: An error occurred while updating the firmware.",
+                           0),
+              0u)
+        << errors;
 }
 
 TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
@@ -125,14 +176,13 @@ TEST_F(UpdateCommand, JsonGivesTextsVersionsAndPhasesWithTheirProgress) {
 struct TextLanguage {
     const char* name;
     uint16_t langId;
+    const char* option;   // --language as a person writes it
 };
 
 class TerminalTexts : public UpdateCommand, public ::testing::WithParamInterface<TextLanguage> {};
 
 TEST_P(TerminalTexts, SayWhatHappensInsteadOfWhichWizardButtonToPress) {
-    char option[32];
-    std::snprintf(option, sizeof option, "update --yes --language 0x%04X", GetParam().langId);
-    ASSERT_EQ(Run(option), 0);
+    ASSERT_EQ(Run(std::string("update --yes --language ") + GetParam().option), 0);
     // Each button sentence stood in the wizard's text, and its replacement was shown.
     updater::SelectTextLanguage();
     int sentences = 0;
@@ -157,11 +207,11 @@ TEST_P(TerminalTexts, SayWhatHappensInsteadOfWhichWizardButtonToPress) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TerminalTexts,
-                         ::testing::Values(TextLanguage{"English", updater::LangEnglishUs},
-                                           TextLanguage{"Korean", updater::LangKorean},
-                                           TextLanguage{"Japanese", updater::LangJapanese},
-                                           TextLanguage{"TraditionalChinese", updater::LangChineseTaiwan},
-                                           TextLanguage{"SimplifiedChinese", updater::LangChinesePrc}),
+                         ::testing::Values(TextLanguage{"English", updater::LangEnglishUs, "en"},
+                                           TextLanguage{"Korean", updater::LangKorean, "0x0412"},
+                                           TextLanguage{"Japanese", updater::LangJapanese, "ja"},
+                                           TextLanguage{"TraditionalChinese", updater::LangChineseTaiwan, "zh-TW"},
+                                           TextLanguage{"SimplifiedChinese", updater::LangChinesePrc, "ZH-cn"}),
                          testsupport::CaseName());
 
 struct LanguageCase {
@@ -176,7 +226,8 @@ TEST_P(LanguageOption, RejectsWhatIsNoLanguageIdBeforeAnythingElse) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(Run(std::string("update --dry-run --language=") + GetParam().value), qrm284::ExitFailure);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "qrm284: The language must be a language ID from 0x0000 to 0xFFFF, such as 0x0411.\n");
+              "qrm284: The language must be en, ko, ja, zh-TW, zh-CN or a language ID from 0x0000 to 0xFFFF, such as "
+              "0x0411.\n");
     EXPECT_EQ(output, "");
     EXPECT_TRUE(Player().GetTranscript().Entries().empty()) << "the player was not asked";
 }
@@ -184,7 +235,8 @@ TEST_P(LanguageOption, RejectsWhatIsNoLanguageIdBeforeAnythingElse) {
 INSTANTIATE_TEST_SUITE_P(Values, LanguageOption,
                          ::testing::Values(LanguageCase{"NoHexDigits", "0xZZ"}, LanguageCase{"HexTooLarge", "0x10412"},
                                            LanguageCase{"DecimalTooLarge", "66578"}, LanguageCase{"Negative", "-1"},
-                                           LanguageCase{"TrailingText", "0x0411ja"}, LanguageCase{"PrefixOnly", "0x"}),
+                                           LanguageCase{"TrailingText", "0x0411ja"}, LanguageCase{"PrefixOnly", "0x"},
+                                           LanguageCase{"RegionOnly", "TW"}),
                          testsupport::CaseName());
 
 } // namespace
