@@ -64,12 +64,20 @@ void StagedFile::StartFilling(uint64_t expected) {
 }
 
 void StagedFile::Arrived(uint64_t arrived) {
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         arrived_ = arrived;
         size_ = std::max(size_, arrived);
+        // Readers are woken when the first of them has its bytes, not at every piece.
+        wake = arrived_ >= nextWake_;
+        if (wake) {
+            nextWake_ = UINT64_MAX;
+        }
     }
-    changed_.notify_all();
+    if (wake) {
+        changed_.notify_all();
+    }
 }
 
 void StagedFile::Complete() {
@@ -93,7 +101,10 @@ void StagedFile::Fail(int error) {
 
 int StagedFile::WaitFor(uint64_t end) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return complete_ || error_ != 0 || arrived_ >= end; });
+    while (!complete_ && error_ == 0 && arrived_ < end) {
+        nextWake_ = std::min(nextWake_, end);
+        changed_.wait(lock);
+    }
     return complete_ || arrived_ >= end ? 0 : error_;
 }
 

@@ -60,6 +60,7 @@ private:
     std::condition_variable changed_;
     uint64_t size_ = 0;
     uint64_t arrived_ = 0;
+    uint64_t nextWake_ = UINT64_MAX;   // the least end a reader waits for
     bool filling_ = false;
     bool complete_ = true;
     int error_ = 0;
