@@ -95,6 +95,20 @@ MountFilesystem::MountFilesystem(PlayerOperations& player, DeviceThread& thread,
     : player_(player), thread_(thread), cacheFolder_(std::move(cacheFolder)), period_(listingPeriod),
       cache_(listingPeriod) {}
 
+void MountFilesystem::Keep(fuse_file_info* file, std::unique_ptr<OpenFile> handle) {
+    file->fh = reinterpret_cast<uint64_t>(handle.get());
+    std::lock_guard lock(mutex_);
+    openFiles_[file->fh] = std::move(handle);
+}
+
+std::unique_ptr<MountFilesystem::OpenFile> MountFilesystem::Take(fuse_file_info* file) {
+    std::lock_guard lock(mutex_);
+    auto found = openFiles_.find(file->fh);
+    std::unique_ptr<OpenFile> handle = std::move(found->second);
+    openFiles_.erase(found);
+    return handle;
+}
+
 int MountFilesystem::Listing(const std::string& folder, FolderListing& listing) {
     {
         std::lock_guard lock(mutex_);
@@ -275,7 +289,7 @@ void MountFilesystem::OpenDir(fuse_req_t request, fuse_ino_t inode, fuse_file_in
         fuse_reply_err(request, error);
         return;
     }
-    auto handle = std::make_unique<FolderHandle>();
+    auto handle = std::make_shared<FolderHandle>();
     fuse_entry_param dot{};
     dot.attr.st_mode = S_IFDIR;
     handle->entries.emplace_back(".", dot);
@@ -283,7 +297,11 @@ void MountFilesystem::OpenDir(fuse_req_t request, fuse_ino_t inode, fuse_file_in
     for (const MountEntry& child : listing.entries) {
         handle->entries.emplace_back(child.name, EntryParam(JoinPath(path, child.name), child));
     }
-    file->fh = reinterpret_cast<uint64_t>(handle.release());
+    file->fh = reinterpret_cast<uint64_t>(handle.get());
+    {
+        std::lock_guard lock(mutex_);
+        openFolders_[file->fh] = handle;
+    }
     file->cache_readdir = 0;
     fuse_reply_open(request, file);
 }
@@ -308,7 +326,10 @@ void MountFilesystem::ReadDir(fuse_req_t request, fuse_ino_t, size_t size, off_t
 }
 
 void MountFilesystem::ReleaseDir(fuse_req_t request, fuse_file_info* file) {
-    delete reinterpret_cast<FolderHandle*>(file->fh);
+    {
+        std::lock_guard lock(mutex_);
+        openFolders_.erase(file->fh);
+    }
     fuse_reply_err(request, 0);
 }
 
@@ -333,7 +354,8 @@ std::shared_ptr<StagedFile> MountFilesystem::ReadableCopy(uint64_t inode, const 
     std::string folder;
     std::string name;
     SplitParent(path, folder, name);
-    thread_.Post([this, folder, entry, copy] { player_.Download(folder, entry, *copy); },
+    // The player's operations outlive this object; a queued download may run after it.
+    thread_.Post([&player = player_, folder, entry, copy] { player.Download(folder, entry, *copy); },
                  [copy] { copy->Fail(ENODEV); });
     return copy;
 }
@@ -414,10 +436,9 @@ void MountFilesystem::Open(fuse_req_t request, fuse_ino_t inode, fuse_file_info*
     if (handle->writing) {
         handle->copy->Opened();
     }
-    file->fh = reinterpret_cast<uint64_t>(handle.release());
+    Keep(file, std::move(handle));
     if (fuse_reply_open(request, file) != 0) {
-        Handle(file).copy->Closed();
-        delete &Handle(file);
+        Take(file)->copy->Closed();
     }
 }
 
@@ -462,10 +483,9 @@ void MountFilesystem::Create(fuse_req_t request, fuse_ino_t parent, const char* 
         entry = *ListingCache::Find(*cache_.Get(folder, false), name);
     }
     const fuse_entry_param param = EntryParam(path, entry);
-    file->fh = reinterpret_cast<uint64_t>(handle.release());
+    Keep(file, std::move(handle));
     if (fuse_reply_create(request, &param, file) != 0) {
-        Handle(file).copy->Closed();
-        delete &Handle(file);
+        Take(file)->copy->Closed();
     }
 }
 
@@ -558,7 +578,7 @@ void MountFilesystem::Flush(fuse_req_t request, fuse_file_info* file) {
 }
 
 void MountFilesystem::Release(fuse_req_t request, fuse_file_info* file) {
-    std::unique_ptr<OpenFile> handle(&Handle(file));
+    std::unique_ptr<OpenFile> handle = Take(file);
     std::string path;
     if (handle->writing && handle->copy->Dirty() && handle->writeError == 0 && Resolve(handle->inode, path) == 0) {
         Commit(handle->inode, path, handle->copy);   // no one to tell: the daemon's log says why

@@ -77,6 +77,9 @@ private:
     // A file written by a program that was killed before it closed it is not uploaded.
     void Discard(uint64_t inode, const std::string& path, const std::shared_ptr<StagedFile>& copy);
     int Room(const std::string& path, uint64_t end);
+    // Handles live here until the kernel releases them; an unmount by unplug releases none.
+    void Keep(fuse_file_info* file, std::unique_ptr<OpenFile> handle);
+    std::unique_ptr<OpenFile> Take(fuse_file_info* file);
 
     PlayerOperations& player_;
     DeviceThread& thread_;
@@ -86,6 +89,8 @@ private:
     std::mutex mutex_;   // the cache and the copies
     ListingCache cache_;
     std::map<uint64_t, std::shared_ptr<StagedFile>> copies_;
+    std::map<uint64_t, std::unique_ptr<OpenFile>> openFiles_;
+    std::map<uint64_t, std::shared_ptr<void>> openFolders_;
 };
 
 } // namespace qrm284::mount
