@@ -51,7 +51,7 @@ std::vector<OptionWords> OptionsOf(const CLI::App& app) {
             words.names.push_back("-" + name);
         }
         words.description = Plain(option->get_description());
-        words.takesValue = option->get_type_size_max() > 0;
+        words.takesValue = option->get_expected_max() > 0;   // flags expect none
         options.push_back(std::move(words));
     }
     return options;

@@ -23,13 +23,13 @@
 #include "platform/system/clock.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <optional>
-#include <unistd.h>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace qrm284 {
 
@@ -106,7 +106,7 @@ int Consent(UpdateTerminal& terminal, bool yes, const std::string& sentence, con
         return 0;
     }
     if (isatty(STDIN_FILENO) == 0) {
-        return Fail(("Nothing was written to the player; add --yes to update from a script."), ExitUsage);
+        return Fail("Nothing was written to the player; add --yes to update from a script.", ExitUsage);
     }
     return terminal.Ask(question) ? 0 : Fail("The update was declined; the player keeps its firmware.");
 }
@@ -128,7 +128,8 @@ int RunUpdate(const UpdateOptions& options) {
     if (!options.language.empty()) {
         const auto langId = ParseLanguageId(options.language);
         if (!langId) {
-            return Fail("The language must be en, ko, ja, zh-TW, zh-CN or a language ID from 0x0000 to 0xFFFF, such as 0x0411.");
+            return Fail("The language must be en, ko, ja, zh-TW, zh-CN or a language ID from 0x0000 to 0xFFFF, "
+                        "such as 0x0411.");
         }
         updater::SetSystemDefaultLangIdOverride(*langId);
     }
@@ -200,7 +201,8 @@ void AddUpdateCommand(CLI::App& app, int& exitStatus) {
     CLI::App* update = app.add_subcommand(
         "update", "Bring the player to the firmware this program carries (1.43.22), with the format and font download "
                   "that older firmware needs.");
-    update->add_flag("--yes,-y", options->yes, "Answer yes to the questions: to erase the player's files when the update formats it, and to "
+    update->add_flag("--yes,-y", options->yes,
+                     "Answer yes to the questions: to erase the player's files when the update formats it, and to "
                      "replace firmware that is already current (needed when standard input is not a terminal)");
     update->add_flag("--dry-run", options->dryRun, "Stop after showing the running and the carried firmware version");
     update->add_flag("--json", options->json, "One JSON object per line");
