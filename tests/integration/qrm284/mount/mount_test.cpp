@@ -224,8 +224,15 @@ TEST_F(MountTest, ShellToolsChangeWhatThePlayerStores) {
     ASSERT_EQ(Shell("df -B1 --output=size mnt | tail -1", &output), 0);
     EXPECT_EQ(std::stoull(output), 64ull << 20);
 
+    // A folder cannot be renamed (EXDEV): mv copies it and deletes the old one.
+    // A file renamed over another replaces it.
+    ASSERT_EQ(Shell("mv mnt/Music/album mnt/Album && mv mnt/Album/one.mp3 mnt/Album/two.mp3", &output), 0) << output;
+    EXPECT_EQ(StoredNames("/Music"), std::vector<std::string>{"Song.mp3"});
+    EXPECT_EQ(StoredNames("/Album"), std::vector<std::string>{"two.mp3"});
+    ASSERT_EQ(Shell("cmp mnt/Album/two.mp3 local/album/one.mp3"), 0);
+
     // rm, rmdir of what is empty.
-    ASSERT_EQ(Shell("rm -r mnt/Music mnt/kept.mp3"), 0);
+    ASSERT_EQ(Shell("rm -r mnt/Music mnt/Album mnt/kept.mp3"), 0);
     EXPECT_TRUE(StoredNames("/").empty());
     EXPECT_EQ(Unmount(), 0);
     EXPECT_FALSE(Mounted(mnt_));
