@@ -92,22 +92,25 @@ protected:
         options.listingPeriod = std::chrono::seconds(60);
         auto ready = std::make_shared<std::promise<void>>();
         std::future<void> mounted = ready->get_future();
+        ended_ = status_.get_future().share();
         runner_ = std::thread([this, options, ready] {
             status_.set_value(qrm284::mount::RunMount(options, [ready] { ready->set_value(); }));
         });
-        ASSERT_EQ(mounted.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "not mounted";
+        for (int i = 0; i < 2000 && mounted.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready; ++i) {
+            ASSERT_NE(ended_.wait_for(std::chrono::seconds(0)), std::future_status::ready)
+                << "qrm284 mount ended with status " << ended_.get() << " before it mounted";
+        }
+        ASSERT_EQ(mounted.wait_for(std::chrono::seconds(0)), std::future_status::ready) << "not mounted";
         Player().ClearTranscript();
     }
 
     // The mount's exit status once it has ended by itself.
     int EndStatus() {
-        auto ended = status_.get_future();
-        if (ended.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        if (ended_.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
             ADD_FAILURE() << "the mount did not end";
             Shell("fusermount3 -u -z " + mnt_);
-            return ended.get();
         }
-        return ended.get();
+        return ended_.get();
     }
 
     int Unmount() {
@@ -161,6 +164,7 @@ protected:
     std::string mnt_;
     std::thread runner_;
     std::promise<int> status_;
+    std::shared_future<int> ended_;
 };
 
 TEST_F(MountTest, ShellToolsChangeWhatThePlayerStores) {
