@@ -38,5 +38,7 @@ void AddOrderCommand(CLI::App& app, int& exitStatus);
 void AddFolderCommands(CLI::App& app, int& exitStatus);
 void AddFormatCommand(CLI::App& app, int& exitStatus);
 void AddFontCommand(CLI::App& app, int& exitStatus);
+// In mount/, with libfuse3.
+void AddMountCommand(CLI::App& app, int& exitStatus);
 
 } // namespace qrm284

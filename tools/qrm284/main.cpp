@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
     qrm284::AddFolderCommands(app, exitStatus);
     qrm284::AddFormatCommand(app, exitStatus);
     qrm284::AddFontCommand(app, exitStatus);
+    qrm284::AddMountCommand(app, exitStatus);
     // The build writes the completion scripts with this; it is no command of its own.
     if (argc == 3 && std::string(argv[1]) == "--shell-completion") {
         const std::string script = qrm284::CompletionScript(app, argv[2]);
