@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -433,23 +434,6 @@ gboolean HandleIoctl(UMockdevIoctlBase* /*handler*/, UMockdevIoctlClient* client
     return TRUE;
 }
 
-void ClientVanished(UMockdevIoctlBase* /*handler*/, UMockdevIoctlClient* /*client*/, gpointer data) {
-    auto& node = *static_cast<Node*>(data);
-    std::lock_guard lock(node.owner->mutex);
-    node.requests.push_back("close");
-    node.claimed.clear();
-    for (auto* list : {&node.pendingIn, &node.heldOut, &node.reapable}) {
-        for (Urb& urb : *list) {
-            Release(urb);
-        }
-        list->clear();
-    }
-    if (!node.removed) {
-        node.device->EndSession();
-    }
-    node.SetReapable();
-}
-
 } // namespace
 
 std::string EmulatedUsb::Unavailable() {
@@ -512,7 +496,6 @@ void EmulatedUsb::Plug(int port, kvx512sim::server::PlayerSource player, uint16_
     n.device = std::make_unique<kvx512sim::server::UsbDevice>(player, nullptr, true);
     n.handler = umockdev_ioctl_base_new();
     g_signal_connect_after(n.handler, "handle-ioctl", G_CALLBACK(HandleIoctl), &n);
-    g_signal_connect(n.handler, "client-vanished", G_CALLBACK(ClientVanished), &n);
     GError* error = nullptr;
     if (!umockdev_testbed_attach_ioctl(state_->testbed, n.devNode.c_str(), n.handler, &error)) {
         const std::string message = error != nullptr ? error->message : "attach failed";
@@ -638,6 +621,33 @@ void EmulatedUsb::ClearRequests() {
     for (auto& node : state_->gone) {
         node->requests.clear();
     }
+}
+
+bool EmulatedUsb::NodeOpen(int port) const {
+    std::string path;
+    int ours = -1;
+    {
+        std::lock_guard lock(state_->mutex);
+        for (const auto& node : state_->gone) {
+            if (node->port == port) {
+                path = node->fifoPath;
+                ours = node->fifo;
+            }
+        }
+        if (state_->nodes.count(port) != 0) {
+            path = state_->ByPort(port)->fifoPath;
+            ours = state_->ByPort(port)->fifo;
+        }
+    }
+    // The hosts are in this process: an open descriptor of the node's FIFO other than ours.
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const auto target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && !path.empty() && target.rfind(path, 0) == 0 && entry.path().filename() != std::to_string(ours)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 size_t EmulatedUsb::UrbsInFlight() const {

@@ -54,9 +54,11 @@ public:
 
     // What the host asked of the node, one line each, in order:
     // "claim 0", "release 0", "setinterface 0 0", "clearhalt 0x82",
-    // "submit bulk 0x02 512", "submit control 0x40 0x01", "discard 0x83", "close".
+    // "submit bulk 0x02 512", "submit control 0x40 0x01", "discard 0x83".
     std::vector<std::string> Requests(int port) const;
     void ClearRequests();
+    // Whether a host in this process holds the port's node (its latest) open.
+    bool NodeOpen(int port) const;
     // Bulk URBs submitted and not yet answered, over all nodes.
     size_t UrbsInFlight() const;
     // REAPURBNDELAY requests that found nothing to reap, over all nodes.
