@@ -152,7 +152,7 @@ TEST_P(NothingToSay, EndsAsATimeOutWithItsUrbTakenBackAndNoProcessorSpent) {
               std::max<uint32_t>(1, GetParam().queued));
     EXPECT_EQ(std::count(requests.begin(), requests.end(), "discard 0x83"), std::max<uint32_t>(1, GetParam().queued));
     // Waiting 300 ms in poll costs next to nothing; spinning on the node costs all of it.
-    EXPECT_LT(ThreadCpuTime() - cpu, 100ms) << "the wait spun a processor";
+    EXPECT_LT(ThreadCpuTime() - cpu, 20ms) << "the wait spun a processor";
     EXPECT_LT(Usb().EmptyReaps() - emptyReaps, 20u) << "the wait asked the node again and again";
 }
 
