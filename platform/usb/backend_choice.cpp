@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string_view>
+#include <utility>
 
 namespace platform::usb {
 
@@ -17,6 +18,9 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     if (choice == "sim") {
         return MakeSimBackend();
     }
+    if (choice.starts_with("replay:")) {
+        return MakeReplayBackend(choice.substr(7));
+    }
     if (auto usbip = MakeUsbipBackend(choice)) {
         return usbip;
     }
@@ -26,6 +30,9 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
 std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     const char* value = std::getenv("KVX512_USB");
     std::unique_ptr<Backend> backend = MakeBackendNamed(value != nullptr ? value : "");
+    if (const char* record = std::getenv("KVX512_RECORD"); record != nullptr && *record != '\0') {
+        backend = MakeRecordingBackend(std::move(backend), record);
+    }
     if (const char* device = std::getenv("KVX512_DEVICE"); device != nullptr && *device != '\0') {
         backend->Choose(device);
     }

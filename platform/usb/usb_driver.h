@@ -230,8 +230,9 @@ private:
     std::string chosen_;
 };
 
-// The backend KVX512_USB names: "sim", "libusb" (the default) or
-// "usbip://HOST[:PORT][/BUSID]". An unknown value gives a backend whose
+// The backend KVX512_USB names: "sim", "libusb" (the default),
+// "usbip://HOST[:PORT][/BUSID]" or "replay:FILE"; with KVX512_RECORD=FILE
+// it is recorded. An unknown value gives a backend whose
 // driver cannot be opened, so every request fails as with a missing driver.
 // It shows only the device KVX512_DEVICE names, when that is set.
 Backend& CurrentBackend();
@@ -259,5 +260,10 @@ std::unique_ptr<Backend> MakeLibusbBackend();
 std::unique_ptr<Backend> MakeMissingDriverBackend();
 // Null when the URL is not usbip://HOST[:PORT][/BUSID].
 std::unique_ptr<Backend> MakeUsbipBackend(std::string_view url);
+// KVX512_USB=replay:FILE: answers from a recording (usb_recording.h).
+std::unique_ptr<Backend> MakeReplayBackend(std::string_view file);
+// KVX512_RECORD=FILE: `inner` with every request written to the file; `inner`
+// itself when the file cannot be written (said on stderr).
+std::unique_ptr<Backend> MakeRecordingBackend(std::unique_ptr<Backend> inner, const std::string& file);
 
 } // namespace platform::usb
