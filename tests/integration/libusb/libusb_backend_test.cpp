@@ -3,6 +3,7 @@
 // What only this backend decides is pinned here: the endpoints and the
 // claim it asks for, a time-out as a time-out, what it takes back and lets
 // go of, and how an unplugged, busy or forbidden player ends a call.
+#include "platform/system/clock.h"
 #include "platform/usb/usb_driver.h"
 #include "tests/integration/libusb/emulated_player_environment.h"
 #include "tests/support/case_name.h"
@@ -206,6 +207,34 @@ TEST_F(LibusbBackend, AnUnplugInTheMiddleOfAReadEndsItAndTheNextLinkFindsNoPlaye
     Usb().Plug(1, testsupport::BusPlayer(0));
     ASSERT_TRUE(WaitForLocation("1-1", true));
     EXPECT_EQ(dll_fn_get_player_version(version), 0) << "the player plugged in again is reached";
+}
+
+TEST_F(LibusbBackend, AnUnplugInTheMiddleOfTheFirmwareDownloadEndsTheUpdateWithItsText) {
+    platform::SetClockHooks({[](uint32_t) {}, {}});   // the update's pauses pass at once
+    std::atomic<bool> unplugged = false;
+    std::thread unplug([&] {
+        for (const auto until = Clock::now() + 20s; Clock::now() < until; std::this_thread::yield()) {
+            if (Player().Firmware().Programming()) {
+                Usb().Unplug(1);
+                unplugged = true;
+                return;
+            }
+        }
+    });
+    std::string out;
+    std::string err;
+    const int status = testsupport::RunCommandLine(
+        "update --yes --language 0x0409", [](CLI::App& app, int& exit) { qrm284::AddUpdateCommand(app, exit); },
+        out, &err);
+    unplug.join();
+    platform::SetClockHooks({});
+
+    ASSERT_TRUE(unplugged) << "the download never began";
+    EXPECT_EQ(status, qrm284::ExitFailure) << out;
+    EXPECT_EQ(err.rfind("qrm284: An error occurred while updating the firmware.", 0), 0u) << err;
+    EXPECT_EQ(Player().GetIdentification().version, "1.4310") << "an unfinished download changes no firmware";
+    Usb().Plug(1, testsupport::BusPlayer(0));
+    ASSERT_TRUE(WaitForLocation("1-1", true));
 }
 
 // Another program holds the player, or the node may not be opened.
