@@ -68,10 +68,10 @@ protected:
     static testsupport::EmulatedUsb& Usb() { return *testsupport::TheEmulatedUsb(); }
 
     // A second player at port 1-2.
-    kvx512sim::Player& PlugSecond(const std::string& version = "1.4310") {
-        kvx512sim::Player& player = Bus().AddPlayer(0x0301);
+    kvx512sim::Player& PlugSecond(const std::string& version = "1.4310", uint16_t productId = 0x0301) {
+        kvx512sim::Player& player = Bus().AddPlayer(productId);
         player.SetIdentification(IdentificationWithVersion(version));
-        Usb().Plug(2, testsupport::BusPlayer(1));
+        Usb().Plug(2, testsupport::BusPlayer(1), productId);
         second_ = true;
         EXPECT_TRUE(WaitForLocation("1-2", true));
         return player;
@@ -116,6 +116,21 @@ TEST_F(LibusbBackend, OpensTheLinkByClaimingTheInterfaceAndUsingThePlayersEndpoi
     const std::vector<std::string> again(expected.begin() + 1, expected.end());
     EXPECT_EQ(Usb().Requests(1), again) << "the interface stays claimed from link to link";
 }
+
+class ProductId : public LibusbBackend, public ::testing::WithParamInterface<uint16_t> {};
+
+TEST_P(ProductId, IsFoundAndReachedByTheLink) {
+    PlugSecond("1.4322", GetParam());
+    platform::usb::ChooseDevice("1-2");
+    char version[42] = {};
+    ASSERT_EQ(dll_fn_get_player_version(version), 0);
+    EXPECT_STREQ(version, "APPL 1.4322");
+    const auto requests = Usb().Requests(2);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.front(), "claim 0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Players, ProductId, ::testing::Values(0x0301, 0x1001, 0x0321));
 
 // A bulk IN the player has nothing for: one transfer, or a queued run.
 struct SilenceCase {
