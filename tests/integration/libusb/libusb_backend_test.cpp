@@ -117,6 +117,18 @@ TEST_F(LibusbBackend, OpensTheLinkByClaimingTheInterfaceAndUsingThePlayersEndpoi
     EXPECT_EQ(Usb().Requests(1), again) << "the interface stays claimed from link to link";
 }
 
+TEST_F(LibusbBackend, AStalledEndpointFailsAsAStallUntilTheLinkClearsItsHalt) {
+    const auto driver = platform::usb::OpenDriver();
+    const uint32_t id = UniqueIdAt("1-1");
+    Usb().StallEndpoint(1, 0x83);
+    std::vector<uint8_t> buffer(512);
+    const auto stalled = driver->BulkTransfer({id, 0x83, buffer.data(), 512, 300});
+    EXPECT_EQ(stalled.status, Status::Stall) << platform::usb::StatusName(stalled.status);
+    EXPECT_STREQ(stalled.backendError, "LIBUSB_ERROR_PIPE");
+    char version[42] = {};
+    EXPECT_EQ(dll_fn_get_player_version(version), 0) << "opening the link clears the halt on 0x83";
+}
+
 class ProductId : public LibusbBackend, public ::testing::WithParamInterface<uint16_t> {};
 
 TEST_P(ProductId, IsFoundAndReachedByTheLink) {
