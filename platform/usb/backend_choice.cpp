@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace platform::usb {
 
@@ -18,6 +19,9 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
     }
     if (choice == "sim") {
         return MakeSimBackend();
+    }
+    if (choice.starts_with("replay:")) {
+        return MakeReplayBackend(choice.substr(7));
     }
     if (auto usbip = MakeUsbipBackend(choice)) {
         return usbip;
@@ -36,6 +40,9 @@ std::unique_ptr<Backend> MakeBackendNamed(std::string_view choice) {
 std::unique_ptr<Backend> MakeBackendFromEnvironment() {
     const char* value = std::getenv("KVX512_USB");
     std::unique_ptr<Backend> backend = MakeBackendNamed(value != nullptr ? value : "");
+    if (const char* record = std::getenv("KVX512_RECORD"); record != nullptr && *record != '\0') {
+        backend = MakeRecordingBackend(std::move(backend), record);
+    }
     if (const char* device = std::getenv("KVX512_DEVICE"); device != nullptr && *device != '\0') {
         backend->Choose(device);
     }

@@ -101,10 +101,7 @@ public:
             libusb_free_transfer(transfer);
         }
         for (auto& [uniqueId, opened] : opened_) {
-            if (opened.claimed) {
-                libusb_release_interface(opened.handle, 0);
-            }
-            libusb_close(opened.handle);
+            Close(opened);
         }
         if (context_ != nullptr) {
             libusb_exit(context_);
@@ -143,7 +140,8 @@ public:
         return locations;
     }
 
-    // Only the chosen device; one opened before a new choice stays open, unused.
+    // Only the chosen device. A device opened before that is no longer
+    // listed (unplugged, or plugged in again under a new address) is closed.
     ScanResult ScanDevices(uint16_t vendorId, uint16_t productId) {
         const std::string chosen = Chosen();
         std::lock_guard lock(mutex_);
@@ -152,7 +150,17 @@ public:
         if (context_ == nullptr) {
             return result;
         }
-        for (libusb_device* device : DeviceList(context_)) {
+        const DeviceList devices(context_);
+        std::erase_if(opened_, [&devices](const auto& entry) {
+            const bool listed = std::any_of(devices.begin(), devices.end(), [&entry](libusb_device* device) {
+                return UniqueId(device) == entry.first;
+            });
+            if (!listed) {
+                Close(entry.second);
+            }
+            return !listed;
+        });
+        for (libusb_device* device : devices) {
             libusb_device_descriptor descriptor{};
             if (libusb_get_device_descriptor(device, &descriptor) != LIBUSB_SUCCESS ||
                 descriptor.idVendor != vendorId || descriptor.idProduct != productId ||
@@ -257,11 +265,35 @@ public:
         });
     }
 
+protected:
+    // Lets go of the devices the new choice does not show, so that another
+    // program may claim them.
+    void OnChosen(const std::string& locationId) override {
+        std::lock_guard lock(mutex_);
+        if (context_ == nullptr || locationId.empty()) {
+            return;
+        }
+        for (libusb_device* device : DeviceList(context_)) {
+            const auto found = opened_.find(UniqueId(device));
+            if (found != opened_.end() && PortPath(device) != locationId) {
+                Close(found->second);
+                opened_.erase(found);
+            }
+        }
+    }
+
 private:
     struct Opened {
         libusb_device_handle* handle = nullptr;
         bool claimed = false;
     };
+
+    static void Close(const Opened& opened) {
+        if (opened.claimed) {
+            libusb_release_interface(opened.handle, 0);
+        }
+        libusb_close(opened.handle);
+    }
 
     struct Queue {
         const BulkQueueRequest& run;

@@ -231,7 +231,8 @@ private:
 };
 
 // The backend KVX512_USB names: "sim", "libusb" (the default),
-// "usbip://HOST[:PORT][/BUSID]", or several of those separated by spaces. An unknown value gives a backend whose
+// "usbip://HOST[:PORT][/BUSID]", several of those separated by spaces, or
+// "replay:FILE"; with KVX512_RECORD=FILE it is recorded. An unknown value gives a backend whose
 // driver cannot be opened, so every request fails as with a missing driver.
 // It shows only the device KVX512_DEVICE names, when that is set.
 Backend& CurrentBackend();
@@ -262,5 +263,10 @@ std::unique_ptr<Backend> MakeUsbipBackend(std::string_view url);
 // Several such URLs separated by spaces, each server named once: one backend
 // over all of them, at locations "HOST[:PORT]/BUSID". Null otherwise.
 std::unique_ptr<Backend> MakeUsbipBenchBackend(std::string_view urls);
+// KVX512_USB=replay:FILE: answers from a recording (usb_recording.h).
+std::unique_ptr<Backend> MakeReplayBackend(std::string_view file);
+// KVX512_RECORD=FILE: `inner` with every request written to the file; `inner`
+// itself when the file cannot be written (said on stderr).
+std::unique_ptr<Backend> MakeRecordingBackend(std::unique_ptr<Backend> inner, const std::string& file);
 
 } // namespace platform::usb
