@@ -146,7 +146,6 @@ public:
         const std::string chosen = Chosen();
         std::lock_guard lock(mutex_);
         ScanResult result{Status::Success, {}};
-        SetTransportError({});
         if (context_ == nullptr) {
             return result;
         }
@@ -182,6 +181,11 @@ public:
                 opened_[uniqueId] = {handle, false};
             }
             result.uniqueIds.push_back(uniqueId);
+        }
+        // A reason stays until a player is reached: the link scans one
+        // product ID after the other, and the next scan knows nothing of it.
+        if (!result.uniqueIds.empty()) {
+            SetTransportError({});
         }
         return result;
     }

@@ -2,6 +2,7 @@
 // (usb_recording.h), in order. The first request that differs from the
 // recorded one is reported with both, and it and every later one fail as
 // with a missing driver, so that the program ends as it would without a player.
+#include "platform/usb/transport_error.h"
 #include "platform/usb/usb_recording.h"
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -144,6 +146,7 @@ public:
         if (next_ >= lines_.size()) {
             std::fprintf(stderr, "kvx512: replay: request %zu is past the end of the recording: asked %s\n",
                          next_ + 1, Shown(request).c_str());
+            SetTransportError("The recording ends before this command's request " + std::to_string(next_ + 1) + ".");
             failed_ = true;
             return std::nullopt;
         }
@@ -151,6 +154,8 @@ public:
         if (recorded != request) {
             std::fprintf(stderr, "kvx512: replay: request %zu differs from the recording: recorded %s, asked %s\n",
                          next_ + 1, Shown(recorded).c_str(), Shown(request).c_str());
+            SetTransportError("This command asks other requests of the player than the recording holds (request " +
+                              std::to_string(next_ + 1) + ").");
             failed_ = true;
             return std::nullopt;
         }

@@ -229,7 +229,12 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "kvx512-sim " QRM284_VERSION);
     Options options;
     AddOptions(app, options);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help and --version end well; every bad option ends with 2, as the other refusals at start.
+        return app.exit(error) == 0 ? 0 : 2;
+    }
 
     uint16_t productId = 0;
     if (!ParseProductId(options.productId, productId)) {

@@ -25,7 +25,7 @@ done
 
 KVX512_USB="replay:$work/info.jsonl" "$qrm284" ls >mismatch.out 2>mismatch.err
 status=$?
-[ "$status" -eq 1 ] || fail "ls replayed from the recording of info: exit status $status, not 1"
+[ "$status" -eq 3 ] || fail "ls replayed from the recording of info: exit status $status, not 3"
 grep -q '^kvx512: replay: request 2 differs from the recording: recorded {"op":"devices"}, asked {"op":"scan","product":"0301","vendor":"0f9c"}$' mismatch.err ||
     fail "ls replayed from the recording of info said: $(cat mismatch.err)"
 echo "record_replay: info and ls replayed alike; the mismatch named both requests"

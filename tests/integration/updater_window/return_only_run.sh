@@ -51,7 +51,7 @@ app=
 echo "qrm284-updater ended by itself after $presses presses of Return"
 
 KVX512_USB=$player "$bin/qrm284" info >"$work/info" 2>&1
-grep -q "APPL 1.4322" "$work/info" || fail "the player does not run 1.43.22: $(cat "$work/info")"
+grep -q "^Firmware: 1.43.22 (APPL)$" "$work/info" || fail "the player does not run 1.43.22: $(cat "$work/info")"
 # The host's commands in the transcript: the format (M LD) and the font (U W).
 grep -q "pipe 02 OUT .*: 23 00 .. 3A 4D 4C 44" "$work/sim.log" || fail "the storage was not formatted"
 grep -q "pipe 02 OUT .*: 23 00 .. 3A 55 57" "$work/sim.log" || fail "the font was not downloaded"
