@@ -23,7 +23,7 @@ echo "lintian --pedantic $(basename "$changes")"
 lintian --pedantic --fail-on error,warning "$changes" || fail "lintian reports errors or warnings"
 
 # The binary packages of the .changes (not the -dbgsym ones), by name.
-debs=$(sed -n '/^Files:/,/^[^ ]/s/^ .* \([^ ]*\.deb\)$/\1/p' "$changes")
+debs=$(sed -n '/^Files:/,/^[^ ]/s/^ .* \([^ ]*\.deb\)$/\1/p' "$changes" | grep -v -- '-dbgsym_')
 [ -n "$debs" ] || fail "no packages in $changes"
 for deb in $debs; do
     name=$(dpkg-deb -f "$dir/$deb" Package)
@@ -45,7 +45,7 @@ closure() {
         todo="$*"
         case " $done " in *" $next "*) continue ;; esac
         done="$done $next"
-        for dep in $(dpkg-deb -f "$(cat "$work/$next.deb")" Depends | tr ',|' '\n\n' | sed 's/[ (].*//; s/^ *//'); do
+        for dep in $(dpkg-deb -f "$(cat "$work/$next.deb")" Depends | tr ',|' '\n\n' | sed 's/^ *//; s/[ (].*//'); do
             [ -f "$work/$dep.deb" ] && todo="$todo $dep"
         done
     done
@@ -71,6 +71,20 @@ for name in $ours; do
     done
 done
 
+# KVX512_USB=sim loads the simulated player from kvx512-sim's directory:
+# without that package qrm284 says so and finds no player, with it one.
+sim_devices() {
+    status=0
+    out=$(KVX512_USB=sim LD_LIBRARY_PATH="$work/root-qrm284/usr/lib/$multiarch" "$work/root-qrm284/usr/bin/qrm284" devices 2>&1) ||
+        status=$?
+}
+sim_devices
+[ $status -eq 3 ] && echo "$out" | grep -q "the simulated player is not installed (kvx512-sim)" ||
+    fail "KVX512_USB=sim qrm284 devices without kvx512-sim: status $status: $out"
+dpkg-deb -x "$(cat "$work/kvx512-sim.deb")" "$work/root-qrm284"
+sim_devices
+[ $status -eq 0 ] && echo "$out" | grep -q "^sim-1 " || fail "KVX512_USB=sim qrm284 devices with kvx512-sim: status $status: $out"
+
 # The simulated player, its library and its backend module: kvx512-sim's alone.
 for name in $ours; do
     [ "$name" = kvx512-sim ] && continue
@@ -79,6 +93,18 @@ for name in $ours; do
 done
 for path in usr/bin/kvx512-sim "usr/lib/$multiarch/kvx512-sim/libkvx512sim.so" "usr/lib/$multiarch/kvx512-sim/libqrm284_usb_sim.so"; do
     grep -qx "$path" "$work/kvx512-sim.list" || fail "kvx512-sim lacks $path"
+done
+
+# The manual page of qrm284: a section per subcommand, and every environment
+# variable the sources read.
+page=$(dpkg-deb --fsys-tarfile "$(cat "$work/qrm284.deb")" | tar -xO ./usr/share/man/man1/qrm284.1.gz | zcat)
+for subcommand in $(LD_LIBRARY_PATH="$work/root-qrm284/usr/lib/$multiarch" "$work/root-qrm284/usr/bin/qrm284" --help | sed -n '/^Subcommands:/,/^$/s/^  \([a-z0-9-]*\).*/\1/p'); do
+    echo "$page" | grep -q "^\.SS \"qrm284 $subcommand\"" || fail "qrm284(1) has no section for $subcommand"
+done
+source=$(dirname "$0")/../..
+for variable in $(grep -rhoE '"KVX512_[A-Z_]+"' --include='*.cpp' --include='*.h' "$source/platform" "$source/tools" \
+    "$source/portio" "$source/plrapi" "$source/updater" "$source/sim" | tr -d '"' | sort -u); do
+    echo "$page" | grep -Eq "^\.BI? $variable( |=|\$)" || fail "qrm284(1) does not describe $variable"
 done
 
 # Headers only under include/qrm284.
