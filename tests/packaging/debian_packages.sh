@@ -119,7 +119,7 @@ for package in $(closure libqrm284-dev); do
     dpkg-deb -x "$(cat "$work/$package.deb")" "$root"
 done
 mkdir -p "$work/by-pkg-config"
-PKG_CONFIG_PATH="$root/usr/lib/$multiarch/pkgconfig" make -s -C "$work/by-pkg-config" -f "$example/Makefile" \
+PKG_CONFIG_PATH="$root/usr/lib/$multiarch/pkgconfig" make -s --no-print-directory -C "$work/by-pkg-config" -f "$example/Makefile" \
     VPATH="$example" CXXFLAGS="-Wall -Wextra -Werror" LDFLAGS="-Wl,-rpath-link,$root/usr/lib/$multiarch" ||
     fail "the example does not build with pkg-config against libqrm284-dev"
 { cmake -S "$example" -B "$work/by-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
