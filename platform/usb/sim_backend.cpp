@@ -179,6 +179,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<Backend> MakeSimBackend() { return std::make_unique<SimBackend>(); }
-
 } // namespace platform::usb
+
+// What MakeSimBackend looks up in this module.
+extern "C" __attribute__((visibility("default"))) platform::usb::Backend* qrm284_make_sim_backend() {
+    return new platform::usb::SimBackend();
+}

@@ -254,7 +254,11 @@ void ChooseDevice(const std::string& locationId);
 // The location chosen last; empty when none is.
 std::string ChosenDevice();
 
-// Backend factories, one per file.
+// Backend factories, one per file. The simulated player's is loaded from the
+// module SimBackendModule (kvx512-sim's), which exports SimBackendFactory as
+// `extern "C" Backend* SimBackendFactory()`, the caller owning the backend.
+inline constexpr const char* SimBackendModule = "libqrm284_usb_sim.so";
+inline constexpr const char* SimBackendFactory = "qrm284_make_sim_backend";
 std::unique_ptr<Backend> MakeSimBackend();
 std::unique_ptr<Backend> MakeLibusbBackend();
 std::unique_ptr<Backend> MakeMissingDriverBackend();

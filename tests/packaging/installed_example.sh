@@ -21,7 +21,9 @@ prefix=$work/prefix
 
 export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
 echo "portio $(pkg-config --modversion portio) plrapi $(pkg-config --modversion plrapi)"
-make -s -C "$work/by-pkg-config" -f "$example/Makefile" VPATH="$example" CXX="$compiler" \
+# Under dpkg-buildpackage make runs as a sub-make, which would print its
+# directory into the output the test reads.
+make -s --no-print-directory -C "$work/by-pkg-config" -f "$example/Makefile" VPATH="$example" CXX="$compiler" \
     CXXFLAGS="$flags -Wall -Wextra -Werror" LDFLAGS="-Wl,-rpath,$prefix/$libdir"
 unset PKG_CONFIG_PATH
 

@@ -21,7 +21,7 @@ for piece in platform sim portio plrapi; do
     "$cmake" --install "$build/$piece" --prefix "$prefix" >/dev/null
 done
 # shellcheck disable=SC2086 # the flags are words
-"$compiler" $flags -std=c++20 -Wall -Wextra -Werror -I"$prefix/include" "$source" -o "$work/manager" \
+"$compiler" $flags -std=c++20 -Wall -Wextra -Werror -I"$prefix/include/qrm284" "$source" -o "$work/manager" \
     -L"$prefix/$libdir" -lplrapi -lportio -Wl,-rpath,"$prefix/$libdir"
 
 "$server" start "$work/server" "$simulator"
