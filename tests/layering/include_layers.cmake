@@ -17,7 +17,7 @@ set(layers
   "updater/engine|wire/ usblink/ platform/ updater/resources/"
   "updater/wizard|wire/ usblink/ platform/ updater/resources/ updater/engine/"
   "updater/window|platform/ updater/resources/ updater/engine/ updater/wizard/"
-  "tools/qrm284|portio.h plrapi.h plrapi/upload_preview.h plrapi/voice_wav_header.h wire/byte_order.h usblink/link_settings.h platform/ updater/engine/ updater/wizard/ updater/resources/"
+  "tools/qrm284|portio.h plrapi.h plrapi/upload_preview.h plrapi/voice_wav_header.h plrapi/storable_name.h wire/byte_order.h usblink/link_settings.h platform/ updater/engine/ updater/wizard/ updater/resources/"
 )
 
 set(violations "")

@@ -1,23 +1,12 @@
 #include "tools/qrm284/player_names.h"
 
+#include "plrapi/storable_name.h"
 #include "tools/qrm284/terminal_text.h"
-
-#include <algorithm>
-#include <string_view>
 
 namespace qrm284 {
 
-namespace {
-
-constexpr std::string_view Forbidden = "\"*/:<>?\\|";
-
-} // namespace
-
 bool HoldsForbiddenCharacter(const std::string& name) {
-    return std::any_of(name.begin(), name.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F || Forbidden.find(c) != std::string_view::npos;
-    });
+    return plrapi::FindUnstorableCharacter(name).has_value();
 }
 
 std::string FolderNameProblem(const std::string& name) {

@@ -9,7 +9,8 @@
 namespace qrm284 {
 
 // True when `name` holds a character of " * / : < > ? \ | or a control
-// character: no file or folder on the player is called that.
+// character (the trail byte of a double-byte character never counts): no file
+// or folder on the player is called that.
 bool HoldsForbiddenCharacter(const std::string& name);
 
 // Empty when a folder called `name` can be made; else the sentence saying

@@ -1,7 +1,8 @@
 #include "tools/qrm284/mount/player_names.h"
 
+#include "tools/qrm284/player_names.h"
+
 #include <cerrno>
-#include <cstring>
 
 namespace qrm284::mount {
 
@@ -34,10 +35,8 @@ int CheckPlayerName(const std::string& parentPath, const std::string& name, bool
         JoinPath(parentPath, name).size() > MaxPathBytes) {
         return ENAMETOOLONG;
     }
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) {
-            return EINVAL;
-        }
+    if (HoldsForbiddenCharacter(name)) {
+        return EINVAL;
     }
     // FAT drops trailing dots and spaces: the stored name would differ from the one asked for.
     if (name.back() == '.' || name.back() == ' ' || name.front() == ' ') {
