@@ -6,13 +6,44 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <string>
 
 namespace platform::usb {
 
+namespace {
+
+// Where this library was loaded from. The module is looked for by path, not
+// through this library's RUNPATH: a sanitizer's dlopen interceptor calls
+// dlopen from its own runtime, whose RUNPATH knows nothing of ours.
+std::string OwnFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&MakeSimBackend), &info) == 0 || info.dli_fname == nullptr) {
+        return {};
+    }
+    const std::string path = info.dli_fname;
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+} // namespace
+
 std::unique_ptr<Backend> MakeSimBackend() {
-    // Found through this library's RUNPATH: the build tree's library directory,
-    // or kvx512-sim's private directory beside this one. Never unloaded.
-    void* module = dlopen(SimBackendModule, RTLD_NOW | RTLD_LOCAL);
+    // The build tree keeps the module beside this library; installed, it is
+    // in kvx512-sim's private folder beside this library's; else the loader's
+    // own search. Never unloaded.
+    const std::string folder = OwnFolder();
+    void* module = nullptr;
+    if (!folder.empty()) {
+        for (const std::string& candidate : {folder + "/" + SimBackendModule,
+                                             folder + "/../kvx512-sim/" + SimBackendModule}) {
+            if ((module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) != nullptr) {
+                break;
+            }
+        }
+    }
+    if (module == nullptr) {
+        module = dlopen(SimBackendModule, RTLD_NOW | RTLD_LOCAL);
+    }
     using Factory = Backend* (*)();
     auto factory = module != nullptr ? reinterpret_cast<Factory>(dlsym(module, SimBackendFactory)) : nullptr;
     if (factory == nullptr) {

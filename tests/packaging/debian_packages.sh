@@ -65,9 +65,9 @@ for name in $ours; do
     for program in $programs; do
         # The wizard needs a display platform to start at all.
         out=$(LD_LIBRARY_PATH="$root/usr/lib/$multiarch" QT_QPA_PLATFORM=offscreen "$root/$program" --version 2>&1) ||
-            { fail "$program from$packages: $out"; continue; }
+            { fail "$program from $(echo $packages): $out"; continue; }
         echo "$out" | grep -q "$version" || fail "$program --version says \"$out\", not $version"
-        echo "$program from$packages: $out"
+        echo "$program from $(echo $packages): $out"
     done
 done
 
