@@ -8,6 +8,7 @@
 // (the target is below 32) and listings (the target is 1). The file is
 // 300 MiB, or QRM284_BENCH_MIB.
 #include "tests/integration/usbip/sim_server_process.h"
+#include "tests/support/mount_table.h"
 
 #include <benchmark/benchmark.h>
 
@@ -71,16 +72,6 @@ int Wait(pid_t pid, long* maxRssKiB = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool Mounted(const std::string& folder) {
-    std::ifstream mounts("/proc/mounts");
-    for (std::string line; std::getline(mounts, line);) {
-        if (line.find(" " + folder + " ") != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
 class Fixture {
 public:
     Fixture() {
@@ -105,7 +96,7 @@ public:
         }
     }
     ~Fixture() {
-        if (Mounted(Mnt())) {
+        if (testsupport::Mounted(Mnt())) {
             Run({"fusermount3", "-u", "-z", Mnt()});
         }
         server_.reset();
@@ -140,10 +131,10 @@ public:
     // The daemon, in the foreground so that its memory can be taken when it ends.
     bool Mount() {
         daemon_ = Spawn({QRM284_PROGRAM, "mount", Mnt(), "--foreground", "--cache-dir", cache_}, Log());
-        for (int i = 0; i < 2000 && !Mounted(Mnt()); ++i) {
+        for (int i = 0; i < 2000 && !testsupport::Mounted(Mnt()); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return Mounted(Mnt());
+        return testsupport::Mounted(Mnt());
     }
     // Unmounts; the daemon's peak resident memory in KiB, or -1.
     long Unmount() {

@@ -3,6 +3,8 @@
 // what the player stored, what crossed the wire, and what the tools saw.
 #include "sim/bus.h"
 #include "tests/support/case_name.h"
+#include "tests/support/command_output.h"
+#include "tests/support/mount_table.h"
 #include "tests/support/stepped_bytes.h"
 #include "tests/support/transcript_checks.h"
 #include "tools/qrm284/commands.h"
@@ -29,32 +31,15 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::Mounted;
+using testsupport::ReadFile;
 using testsupport::SteppedBytes;
+using testsupport::WriteFile;
 
 constexpr size_t TrailerBytes = 2080;
 
 bool OnPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool Mounted(const std::string& folder) {
-    std::ifstream mounts("/proc/mounts");
-    for (std::string line; std::getline(mounts, line);) {
-        if (line.find(" " + folder + " ") != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class MountTest : public ::testing::Test {
