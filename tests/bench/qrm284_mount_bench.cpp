@@ -7,6 +7,7 @@
 // ratio (mount over tool; the target is 0.9 or more), daemon_peak_rss_MiB
 // (the target is below 32) and listings (the target is 1). The file is
 // 300 MiB, or QRM284_BENCH_MIB.
+#include "tests/bench/child_process.h"
 #include "tests/integration/usbip/sim_server_process.h"
 #include "tests/support/mount_table.h"
 
@@ -60,18 +61,6 @@ pid_t Spawn(std::vector<std::string> arguments, const std::string& log) {
     return spawned == 0 ? pid : -1;
 }
 
-int Wait(pid_t pid, long* maxRssKiB = nullptr) {
-    int status = 0;
-    struct rusage usage {};
-    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) {
-        return -1;
-    }
-    if (maxRssKiB != nullptr) {
-        *maxRssKiB = usage.ru_maxrss;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 class Fixture {
 public:
     Fixture() {
@@ -122,7 +111,7 @@ public:
         return true;
     }
 
-    int Run(std::vector<std::string> arguments) { return Wait(Spawn(std::move(arguments), Log())); }
+    int Run(std::vector<std::string> arguments) { return bench::WaitForChild(Spawn(std::move(arguments), Log())); }
     int Qrm284(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), QRM284_PROGRAM);
         return Run(std::move(arguments));
@@ -140,7 +129,7 @@ public:
     long Unmount() {
         long rss = -1;
         Run({"fusermount3", "-u", Mnt()});
-        return Wait(daemon_, &rss) == 0 ? rss : -1;
+        return bench::WaitForChild(daemon_, &rss) == 0 ? rss : -1;
     }
 
 private:

@@ -8,6 +8,7 @@
 // 20). The player counts its capacity in 16-bit units of 16 KiB, so the
 // largest storage is 1023 MiB: the file is 1022 MiB, or QRM284_BENCH_MIB.
 #include "plrapi.h"
+#include "tests/bench/child_process.h"
 #include "tests/integration/usbip/sim_server_process.h"
 
 #include <benchmark/benchmark.h>
@@ -191,13 +192,7 @@ int RunQrm284(std::vector<std::string> arguments, long& maxRssKiB) {
     if (spawned != 0) {
         return -1;
     }
-    int status = 0;
-    struct rusage usage {};
-    if (::wait4(pid, &status, 0, &usage) != pid) {
-        return -1;
-    }
-    maxRssKiB = usage.ru_maxrss;
-    const int exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int exitStatus = bench::WaitForChild(pid, &maxRssKiB);
     if (exitStatus != 0) {
         std::ifstream in(log);
         std::fprintf(stderr, "%s", std::string(std::istreambuf_iterator<char>(in), {}).c_str());
@@ -213,13 +208,7 @@ bool InChild(bool (*work)(), long& maxRssKiB) {
     if (pid == 0) {
         ::_exit(work() ? 0 : 1);
     }
-    int status = 0;
-    struct rusage usage {};
-    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) {
-        return false;
-    }
-    maxRssKiB = usage.ru_maxrss;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return bench::WaitForChild(pid, &maxRssKiB) == 0;
 }
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
