@@ -7,12 +7,12 @@
 #include "tools/qrm284/commands.h"
 #include "tools/qrm284/firmware_text.h"
 #include "tools/qrm284/json_output.h"
+#include "tools/qrm284/transfer_cancel.h"
 
 #include "usblink/link_settings.h"
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -95,23 +95,13 @@ nlohmann::json PlayerObject(const char* event, const ListedPlayer& player) {
     return object;
 }
 
-volatile std::sig_atomic_t watchEnded = 0;
-void OnWatchEnd(int) { watchEnded = 1; }
-
 constexpr auto WatchPoll = std::chrono::milliseconds(250);
 
 // A line per player that arrives or leaves, until SIGINT or SIGTERM. An
 // arriving player is opened once to read its mode; then let go of, so that
 // the program meant for it can have it.
 int WatchDevices(bool json) {
-    struct sigaction action {};
-    action.sa_handler = OnWatchEnd;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previousInt {};
-    struct sigaction previousTerm {};
-    sigaction(SIGINT, &action, &previousInt);
-    sigaction(SIGTERM, &action, &previousTerm);
-    watchEnded = 0;
+    const CancelOnInterrupt endsTheWatch;
     const std::string chosen = platform::usb::ChosenDevice();
     std::map<std::string, ListedPlayer> known;
     const auto show = [json](const char* event, const ListedPlayer& player) {
@@ -122,7 +112,7 @@ int WatchDevices(bool json) {
         Emit(json, PlayerObject(event, player), line);
         std::fflush(stdout);
     };
-    while (watchEnded == 0) {
+    while (!CancelRequested()) {
         std::map<std::string, platform::usb::DeviceLocation> present;
         for (const auto& location : platform::usb::ListLocations()) {
             if (IsPlayer(location) && (chosen.empty() || location.id == chosen)) {
@@ -153,8 +143,6 @@ int WatchDevices(bool json) {
         }
         std::this_thread::sleep_for(WatchPoll);
     }
-    sigaction(SIGINT, &previousInt, nullptr);
-    sigaction(SIGTERM, &previousTerm, nullptr);
     return 0;
 }
 
